@@ -1,0 +1,61 @@
+# Set-up, build, demo and tests. `make demo` and `make test` work on a fresh machine as root:
+# they install the Debian packages the build needs first.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= 2
+PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev clang-format gzip python3
+SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+
+.PHONY: all deps build build-asan demo test test-plain test-asan format format-check bench clean
+
+all: build
+
+# Installs what is missing, and nothing when everything is there.
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVAK_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+# Compiles the sample dictionary, then writes it back as text.
+demo: build
+	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
+	cp examples/sample.txt examples/sample.forms.txt $(BUILD)/demo/
+	cd $(BUILD)/demo && ../zorvak sample.txt 65001 0 sample.forms.txt && echo
+	cd $(BUILD)/demo && ../zorvak sample.txt.zorvak 0 && echo
+	@echo "--- $(BUILD)/demo/sample.txt.zorvak.txt:"
+	@cat $(BUILD)/demo/sample.txt.zorvak.txt | tr -d '\r' | sed 's/\x08/ -> /'
+
+test: deps format-check test-plain test-asan
+
+test-plain: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	@clang-format --dry-run --Werror $(SOURCES) && echo "format: clean"
+
+bench: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZORVAK_BENCH=ON
+	cmake --build $(BUILD) -j$(JOBS)
+	bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,163 @@
+#include "driver/chunk_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zorvak {
+namespace {
+
+// A scratch file holding given bytes, removed at the end of the test.
+class ScratchFile {
+ public:
+  explicit ScratchFile(const std::string& bytes) {
+    char pattern[] = "/tmp/zorvak_chunk_XXXXXX";
+    int fd = mkstemp(pattern);
+    name_ = pattern;
+    EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+  }
+  ~ScratchFile() { unlink(name_.c_str()); }
+  const std::string& name() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
+struct ReadResult {
+  Status status;
+  std::vector<std::string> chunks;
+  uint64_t total = 0;
+  std::string console;
+};
+
+ReadResult readAll(const std::string& bytes, int32_t codePage, size_t carryWhenFull = 0) {
+  ScratchFile scratch(bytes);
+  File file = File::openForReading(scratch.name());
+  ReadResult result;
+  ReadPhase phase;
+  phase.codePage = codePage;
+  phase.consume = [&](uint8_t* chunk, size_t size, size_t* carry) {
+    EXPECT_EQ(chunk[size], 0) << "a zero byte follows every chunk";
+    result.chunks.emplace_back(reinterpret_cast<char*>(chunk), size);
+    *carry = size == kChunkSize ? carryWhenFull : 0;
+    return Status::Ok();
+  };
+  uint32_t calls = 0;
+  phase.counters = [&] { return std::pair<uint32_t, uint32_t>{++calls, 7}; };
+  char* text = nullptr;
+  size_t length = 0;
+  std::FILE* console = open_memstream(&text, &length);
+  result.status = readChunks(file, phase, console, &result.total);
+  std::fclose(console);
+  result.console.assign(text, length);
+  free(text);
+  return result;
+}
+
+TEST(ChunkReader, ShortFileGetsItsLineEnd) {
+  ReadResult result = readAll(std::string(10, 'a'), 1251);
+  ASSERT_TRUE(result.status.ok());
+  ASSERT_EQ(result.chunks.size(), 1u);
+  EXPECT_EQ(result.chunks[0], std::string(10, 'a') + "\n ");
+  EXPECT_EQ(result.total, 12u);
+  EXPECT_EQ(result.console,
+            "read 00000001-00000007               12\r"
+            "read 00000002-00000007               12\r\n");
+}
+
+TEST(ChunkReader, Utf16LineEndIsTwoUnits) {
+  ReadResult result = readAll(std::string(10, 'a'), 1200);
+  ASSERT_EQ(result.chunks.size(), 1u);
+  EXPECT_EQ(result.chunks[0].size(), 14u);
+  EXPECT_EQ(result.chunks[0].substr(10), std::string("\n\0 \0", 4));
+}
+
+TEST(ChunkReader, EmptyFileHandsNothing) {
+  ReadResult result = readAll("", 1251);
+  EXPECT_TRUE(result.chunks.empty());
+  EXPECT_EQ(result.total, 0u);
+  EXPECT_EQ(result.console, "read 00000001-00000007                0\r\n");
+}
+
+TEST(ChunkReader, ExactMultipleStillClosesTheLastLine) {
+  ReadResult result = readAll(std::string(2 * kChunkSize, 'x'), 1252);
+  ASSERT_EQ(result.chunks.size(), 3u);
+  EXPECT_EQ(result.chunks[0].size(), kChunkSize);
+  EXPECT_EQ(result.chunks[1].size(), kChunkSize);
+  EXPECT_EQ(result.chunks[2], "\n ");
+  EXPECT_EQ(result.total, 2 * kChunkSize + 2);
+}
+
+TEST(ChunkReader, ByteOrderMarksBecomeBlanksOnTheFirstReadOnly) {
+  ReadResult utf8 = readAll(
+      "\xEF\xBB\xBF"
+      "a  b",
+      65001);
+  EXPECT_EQ(utf8.chunks[0], "   a  b\n ");
+  ReadResult utf16 = readAll(std::string("\xFF\xFE"
+                                         "a\0",
+                                         4),
+                             1200);
+  EXPECT_EQ(utf16.chunks[0].substr(0, 4), std::string(" \0a\0", 4));
+  // Code page 1252 keeps the bytes as they are.
+  ReadResult other = readAll("\xEF\xBB\xBF", 1252);
+  EXPECT_EQ(other.chunks[0], "\xEF\xBB\xBF\n ");
+}
+
+TEST(ChunkReader, Utf8ChunkTakesTheRestOfItsCharacter) {
+  // The 32768th byte leads a two-byte sequence: the chunk takes one more byte.
+  std::string bytes(kChunkSize - 1, 'a');
+  bytes += "\xC3\xA9tail";
+  ReadResult result = readAll(bytes, 65001);
+  ASSERT_EQ(result.chunks.size(), 2u);
+  EXPECT_EQ(result.chunks[0].size(), kChunkSize + 1);
+  EXPECT_EQ(result.chunks[1], "tail\n ");
+  EXPECT_EQ(result.total, bytes.size() + 2);
+}
+
+TEST(ChunkReader, Utf8ChunkEndingOnAContinuationTakesTheNextCharacterToo) {
+  std::string bytes(kChunkSize - 2, 'a');
+  bytes +=
+      "\xC3\xA9\xE2\x82\xAC"
+      "z";
+  ReadResult result = readAll(bytes, 65001);
+  EXPECT_EQ(result.chunks[0].size(), kChunkSize + 3);
+  EXPECT_EQ(result.chunks[1], "z\n ");
+}
+
+TEST(ChunkReader, Utf8FourByteLeadTakesThreeMoreBytes) {
+  std::string bytes(kChunkSize - 1, 'a');
+  bytes +=
+      "\xF0\x9F\x98\x80"
+      "z";
+  ReadResult result = readAll(bytes, 65001);
+  EXPECT_EQ(result.chunks[0].size(), kChunkSize + 3);
+  EXPECT_EQ(result.chunks[1], "z\n ");
+}
+
+TEST(ChunkReader, EndlessContinuationBytesAreRejected) {
+  std::string bytes(kChunkSize - 1, 'a');
+  bytes += std::string(22, '\x80');
+  bytes += "a";
+  EXPECT_TRUE(readAll(bytes, 65001).status.ok()) << "22 continuation bytes after the last";
+  bytes.insert(kChunkSize, "\x80");
+  ReadResult result = readAll(bytes, 65001);
+  EXPECT_FALSE(result.status.ok());
+  EXPECT_STREQ(result.status.message(), "error utf8!");
+}
+
+TEST(ChunkReader, CarriedLeadByteOpensTheNextChunk) {
+  std::string bytes(kChunkSize - 1, 'a');
+  bytes += "\x82\xA0zz";
+  ReadResult result = readAll(bytes, 932, 1);
+  ASSERT_EQ(result.chunks.size(), 2u);
+  EXPECT_EQ(result.chunks[1], "\x82\xA0zz\n ");
+  EXPECT_EQ(result.total, bytes.size() + 2) << "the carried byte counts once";
+}
+
+}  // namespace
+}  // namespace zorvak
