@@ -10,7 +10,7 @@
 #include "driver/chunk_reader.h"
 #include "driver/help.h"
 #include "driver/platform/file.h"
-#include "text/decode.h"
+#include "text/codepage.h"
 
 namespace zorvak {
 namespace {
