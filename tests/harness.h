@@ -1,0 +1,55 @@
+#ifndef ZORVAK_TESTS_HARNESS_H_
+#define ZORVAK_TESTS_HARNESS_H_
+
+// Runs the real zorvak program in a scratch folder of its own and collects what it did.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorvak::testing {
+
+// What one run of the program left: its exit status and everything it printed.
+struct RunResult {
+  int status = -1;
+  std::string output;
+};
+
+// Options of a run beyond its arguments.
+struct RunOptions {
+  // When not 0, the largest file size the program may write (writes beyond it fail).
+  uint64_t fileSizeLimit = 0;
+};
+
+// A folder under /tmp, removed with everything in it at the end of its scope.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  // The names in the folder, sorted.
+  std::vector<std::string> list() const;
+
+  // Runs the program with the folder as its working folder.
+  RunResult run(const std::vector<std::string>& arguments, const RunOptions& options = {}) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::string readFile(const std::string& name);
+
+}  // namespace zorvak::testing
+
+#endif  // ZORVAK_TESTS_HARNESS_H_

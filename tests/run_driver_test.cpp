@@ -1,0 +1,164 @@
+// The program's command line, messages, exit statuses and clean-up, run as a user runs it.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/harness.h"
+
+namespace zorvak::testing {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Holds a file the way another run holds it, for as long as the object lives.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& name) : fd_(open(name.c_str(), O_RDWR | O_CREAT, 0644)) {
+    EXPECT_EQ(flock(fd_, LOCK_EX | LOCK_NB), 0);
+  }
+  ~HeldFile() { close(fd_); }
+
+ private:
+  int fd_;
+};
+
+TEST(RunDriver, NoArgumentsPrintsTheUsageLine) {
+  ScratchFolder folder;
+  RunResult result = folder.run({});
+  EXPECT_EQ(result.output, "input_file code_page");
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(folder.list().empty());
+}
+
+TEST(RunDriver, HelpListsArgumentsAndCodePages) {
+  ScratchFolder folder;
+  RunResult result = folder.run({"--help"});
+  EXPECT_EQ(result.status, 0);
+  for (const char* text : {"input_file", "code_page", "all_words", "word_forms_file", "1251",
+                           "28605", "932", "65001", "1200", "UTF-8"}) {
+    EXPECT_NE(result.output.find(text), std::string::npos) << text;
+  }
+  RunResult version = folder.run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.rfind("zorvak ", 0), 0u);
+}
+
+TEST(RunDriver, UnsupportedCodePageOpensNothing) {
+  ScratchFolder folder;
+  folder.write("d.txt", "a  b\n");
+  for (const char* codePage : {"1234", "-1", "1201", "54936"}) {
+    RunResult result = folder.run({"d.txt", codePage});
+    EXPECT_EQ(result.output, "error code page!") << codePage;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(folder.list(), Names{"d.txt"});
+  }
+}
+
+TEST(RunDriver, MissingInputCreatesNothing) {
+  ScratchFolder folder;
+  RunResult result = folder.run({"missing.txt", "1252"});
+  EXPECT_EQ(result.output, "error open input file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(folder.list().empty());
+}
+
+TEST(RunDriver, MissingWordFormsStopsBeforeTheInputIsOpened) {
+  ScratchFolder folder;
+  folder.write("d.txt", "a  b\n");
+  RunResult result = folder.run({"d.txt", "1252", "0", "forms.txt"});
+  EXPECT_EQ(result.output, "error open wordforms file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(folder.list(), Names{"d.txt"});
+}
+
+TEST(RunDriver, CompileLeavesOnlyTheCompiledDictionary) {
+  ScratchFolder folder;
+  folder.write("dict.txt", "a  b\n");
+  RunResult result = folder.run({"dict.txt"});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(result.output.rfind("read 00000001-00000000                7\r", 0), 0u)
+      << result.output;
+  EXPECT_EQ(folder.list(), (Names{"dict.txt", "dict.txt.zorvak"}));
+}
+
+TEST(RunDriver, DecompressOfAMissingFile) {
+  ScratchFolder folder;
+  RunResult result = folder.run({"dict.txt.zorvak", "0"});
+  EXPECT_EQ(result.output, "decompress\r\nerror open input file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(folder.list().empty());
+  // A code page that is not a number selects decompress mode too.
+  EXPECT_EQ(folder.run({"dict.txt.zorvak", "x"}).output, "decompress\r\nerror open input file!");
+}
+
+TEST(RunDriver, InputHeldByAnotherRunIsNotTouched) {
+  ScratchFolder folder;
+  folder.write("d.txt", "a  b\n");
+  HeldFile held(folder.file("d.txt"));
+  RunResult result = folder.run({"d.txt", "1252"});
+  EXPECT_EQ(result.output, "error open input file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(folder.list(), Names{"d.txt"});
+}
+
+TEST(RunDriver, HeldTemporaryFailsAndTheRunTakesBackWhatItCreated) {
+  ScratchFolder folder;
+  folder.write("d.txt", "a  b\n");
+  folder.write("d.txt.sec", "another run's sections");
+  folder.write("d.txt.zorvak", "an older compiled dictionary");
+  HeldFile held(folder.file("d.txt.sec"));
+  RunResult result = folder.run({"d.txt", "1252"});
+  EXPECT_EQ(result.output, "error create sec file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(folder.list(), (Names{"d.txt", "d.txt.sec", "d.txt.zorvak"}));
+  EXPECT_EQ(folder.read("d.txt.sec"), "another run's sections");
+  EXPECT_EQ(folder.read("d.txt.zorvak"), "an older compiled dictionary");
+}
+
+TEST(RunDriver, TemporaryIsNeverOpenedThroughASymbolicLink) {
+  ScratchFolder folder;
+  folder.write("d.txt", "a  b\n");
+  folder.write("victim", "keep me");
+  ASSERT_EQ(symlink(folder.file("victim").c_str(), folder.file("d.txt.add").c_str()), 0);
+  RunResult result = folder.run({"d.txt", "1252"});
+  EXPECT_EQ(result.output, "error create add file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(folder.read("victim"), "keep me");
+  EXPECT_EQ(folder.list(), (Names{"d.txt", "d.txt.add", "victim"}));
+}
+
+TEST(RunDriver, FailedWriteIsReportedAndLeavesTheOldDictionary) {
+  ScratchFolder folder;
+  std::string source;
+  for (int i = 0; source.size() < 400000; ++i) {
+    source += "headword" + std::to_string(i) + "  article number " + std::to_string(i) + "\n";
+  }
+  folder.write("d.txt", source);
+  folder.write("d.txt.zorvak", "an older compiled dictionary");
+  RunOptions options;
+  options.fileSizeLimit = 500000;  // the spool, twice the source, cannot be written
+  RunResult result = folder.run({"d.txt", "1252"}, options);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("error write tmp file!"), std::string::npos) << result.output;
+  EXPECT_EQ(folder.list(), (Names{"d.txt", "d.txt.zorvak"}));
+  EXPECT_EQ(folder.read("d.txt.zorvak"), "an older compiled dictionary");
+}
+
+TEST(RunDriver, RejectedInputLeavesAnExistingText) {
+  ScratchFolder folder;
+  folder.write("d.zorvak", "not a compiled dictionary at all, far too short? no: 48+ bytes.....");
+  folder.write("d.zorvak.txt", "earlier text");
+  RunResult result = folder.run({"d.zorvak", "0"});
+  EXPECT_EQ(result.output, "decompress\r\nerror file!");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(folder.list(), (Names{"d.zorvak", "d.zorvak.txt"}));
+  EXPECT_EQ(folder.read("d.zorvak.txt"), "earlier text");
+}
+
+}  // namespace
+}  // namespace zorvak::testing
