@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "compiler/word_forms.h"
 #include "driver/platform/status.h"
@@ -30,9 +31,21 @@ class AlternativeProducer {
   // holds it), in that order, handing every alternative to `sink`.
   Status produce(const uint16_t* target, size_t targetLength, AlternativeSink& sink);
 
+  // The words of the target: with the all-words flag every word, else only the first word of
+  // a target that does not begin with a letter or digit, without the non-word units before it.
+  Status alternativesFromHeadwordWords(std::span<const uint16_t> target, AlternativeSink& sink);
+  // The forms that the word forms table lists for the lower-cased target, in stored order.
+  Status alternativesFromWordForms(std::span<const uint16_t> target, AlternativeSink& sink);
+  // Hands `word` to the sink as an alternative of `target`, unless the target begins with it;
+  // trailing blanks are not part of the alternative.
+  Status addAlternativeHeadword(std::span<const uint16_t> word, std::span<const uint16_t> target,
+                                AlternativeSink& sink);
+
  private:
   int32_t allWords_;
   const WordForms& wordForms_;
+  // The lower-cased copy of the target that the word forms are looked up by.
+  uint16_t lowered_[WordForms::kMaxText + 1] = {};
 };
 
 }  // namespace zorvak

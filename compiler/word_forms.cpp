@@ -1,17 +1,179 @@
 #include "compiler/word_forms.h"
 
+#include <algorithm>
+
+#include "text/char_table.h"
+#include "text/decode.h"
+
 namespace zorvak {
+namespace {
+
+constexpr int32_t kUtf16 = 1200;
+constexpr uint16_t kLineFeed = 0x000A;
+constexpr uint16_t kCarriageReturn = 0x000D;
+constexpr uint16_t kBlank = 0x0020;
+constexpr uint16_t kColon = 0x003A;
+constexpr uint16_t kComma = 0x002C;
+
+bool sameUnits(std::span<const uint16_t> a, std::span<const uint16_t> b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+}  // namespace
 
 WordForms::WordForms(int32_t codePage) : codePage_(codePage) {}
 
 void WordForms::reset() {
+  state_ = LineState::kBetweenLines;
+  lemmaLength_ = 0;
+  formLength_ = 0;
+  lemmaBuffer_[0] = 0;
+  formBuffer_[0] = 0;
   offered_ = 0;
   stored_ = 0;
+  units_.clear();
+  lemmas_.clear();
+  records_.clear();
+  buckets_.clear();
+  bucketOfUnit_.clear();
+  lemmaIndex_.clear();
+  pairIndex_.clear();
 }
 
-Status WordForms::consumeChunk(uint8_t*, size_t, size_t* carry) {
+Status WordForms::consumeChunk(uint8_t* chunk, size_t size, size_t* carry) {
   *carry = 0;
+  if (decodedCapacity_ < size + 1) {
+    decodedCapacity_ = std::max<size_t>(size + 1, 32800);
+    decoded_ = std::make_unique<uint16_t[]>(decodedCapacity_);
+  }
+  size_t count = 0;
+  if (codePage_ == kUtf16) {
+    // UTF-16LE is taken as it stands: two bytes a unit, an odd last byte ignored.
+    count = size / 2;
+    for (size_t i = 0; i < count; ++i) {
+      decoded_[i] = static_cast<uint16_t>(chunk[2 * i] | chunk[2 * i + 1] << 8);
+    }
+  } else {
+    // The decoder counts its terminating zero unit, which is not parsed.
+    int32_t written = decodeChunk(codePage_, chunk, size, decoded_.get(), carry);
+    count = written > 0 ? static_cast<size_t>(written) - 1 : 0;
+  }
+  parseUnits(decoded_.get(), count);
   return Status::Ok();
+}
+
+void WordForms::parseUnits(const uint16_t* units, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t u = units[i];
+    switch (state_) {
+      case LineState::kBetweenLines:
+        // A line starts at its first unit above the blank, whatever that unit is.
+        if (u > kBlank) {
+          lemmaBuffer_[0] = u;
+          lemmaBuffer_[1] = 0;
+          lemmaLength_ = 1;
+          state_ = LineState::kInLemma;
+        }
+        break;
+      case LineState::kInLemma:
+        if (u == kLineFeed || u == kCarriageReturn) {
+          state_ = LineState::kBetweenLines;  // a line without a colon holds no forms
+        } else if (u == kColon) {
+          formLength_ = 0;
+          formBuffer_[0] = 0;
+          state_ = LineState::kInForms;
+        } else if (u > kBlank && lemmaLength_ < kMaxText) {
+          lemmaBuffer_[lemmaLength_++] = u;
+          lemmaBuffer_[lemmaLength_] = 0;
+        }
+        break;
+      case LineState::kInForms:
+        if (u == kLineFeed || u == kCarriageReturn) {
+          if (formLength_ > 0) storeForm();
+          state_ = LineState::kBetweenLines;
+        } else if (u == kComma) {
+          if (formLength_ > 0) storeForm();
+          formLength_ = 0;
+          formBuffer_[0] = 0;
+        } else if (u > kBlank && formLength_ < kMaxText) {
+          formBuffer_[formLength_++] = u;
+          formBuffer_[formLength_] = 0;
+        }
+        break;
+    }
+  }
+}
+
+void WordForms::storeForm() {
+  ++offered_;
+  lowerInPlace(lemmaBuffer_);
+  lowerInPlace(formBuffer_);
+  const std::span<const uint16_t> lemma(lemmaBuffer_, lemmaLength_);
+  const std::span<const uint16_t> form(formBuffer_, formLength_);
+
+  // A form that equals its lemma or merely extends it is found under the lemma already.
+  if (formLength_ >= lemmaLength_ && std::equal(lemma.begin(), lemma.end(), form.begin())) return;
+
+  const uint64_t lemmaHash = hashUnits(lemma);
+  uint32_t lemmaId = findLemma(lemma, lemmaHash);
+  const uint64_t pairHash = hashUnits(form, lemmaId == kNoRecord ? 0 : lemmaId + 1ull);
+  if (lemmaId != kNoRecord) {
+    const uint32_t duplicate = pairIndex_.find(pairHash, [&](uint32_t record) {
+      return records_[record].lemma == lemmaId && sameUnits(this->form(record), form);
+    });
+    if (duplicate != IdHashIndex::kNone) return;
+  }
+
+  const bool newLemma = lemmaId == kNoRecord;
+  if (newLemma) lemmaId = addLemma(lemma, lemmaHash);
+  const uint32_t id = static_cast<uint32_t>(records_.size());
+  records_.push_back(Record{lemmaId, addText(form), kNoRecord, kNoRecord});
+  pairIndex_.insert(newLemma ? hashUnits(form, lemmaId + 1ull) : pairHash, id);
+
+  Lemma& owner = lemmas_[lemmaId];
+  if (owner.first == kNoRecord) {
+    owner.first = id;
+  } else {
+    records_[owner.last].nextOfLemma = id;
+  }
+  owner.last = id;
+
+  if (bucketOfUnit_.empty()) bucketOfUnit_.assign(0x10000, kNoRecord);
+  uint32_t& bucketId = bucketOfUnit_[lemma[0]];
+  if (bucketId == kNoRecord) {
+    bucketId = static_cast<uint32_t>(buckets_.size());
+    buckets_.push_back(Bucket{lemma[0], id, id});
+  } else {
+    Bucket& bucket = buckets_[bucketId];
+    records_[bucket.last].nextOfBucket = id;
+    bucket.last = id;
+  }
+  ++stored_;
+}
+
+uint32_t WordForms::firstOfLemma(std::span<const uint16_t> lemma) const {
+  const uint32_t id = findLemma(lemma, hashUnits(lemma));
+  return id == kNoRecord ? kNoRecord : lemmas_[id].first;
+}
+
+uint32_t WordForms::findLemma(std::span<const uint16_t> lemma, uint64_t hash) const {
+  const uint32_t id = lemmaIndex_.find(
+      hash, [&](uint32_t candidate) { return sameUnits(text(lemmas_[candidate].text), lemma); });
+  return id == IdHashIndex::kNone ? kNoRecord : id;
+}
+
+uint32_t WordForms::addLemma(std::span<const uint16_t> lemma, uint64_t hash) {
+  const uint32_t id = static_cast<uint32_t>(lemmas_.size());
+  lemmas_.push_back(Lemma{addText(lemma), kNoRecord, kNoRecord});
+  lemmaIndex_.insert(hash, id);
+  return id;
+}
+
+uint32_t WordForms::addText(std::span<const uint16_t> units) {
+  const uint32_t offset = static_cast<uint32_t>(units_.size());
+  units_.push_back(static_cast<uint16_t>(units.size()));
+  units_.insert(units_.end(), units.begin(), units.end());
+  return offset;
 }
 
 }  // namespace zorvak

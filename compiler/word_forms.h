@@ -3,15 +3,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
 
+#include "compiler/id_hash_index.h"
 #include "driver/platform/status.h"
 
 namespace zorvak {
 
 // The word forms table: (lemma, form) pairs read from the word forms file, under which a
 // lemma's entries are also filed. Filled before the source dictionary is read, read-only after.
+//
+// A line of the file reads lemma ":" form "," form ...; units at or below U+0020 other than the
+// line ends are dropped, lemmas and forms are lower-cased and cut at 1023 units, a form that
+// begins with its lemma is not kept, and a (lemma, form) pair is kept once. The records are
+// grouped in buckets by the lemma's first unit, buckets in the order their units first
+// occurred, records in the order stored; each lemma's forms are also chained in stored order
+// so that the forms of a headword are found by one hash lookup.
 class WordForms {
  public:
+  // Longest lemma or form kept, in units; longer ones are cut.
+  static constexpr size_t kMaxText = 1023;
+  // Marks the end of a chain of records.
+  static constexpr uint32_t kNoRecord = UINT32_MAX;
+
   explicit WordForms(int32_t codePage);
 
   // Empties the table and the line parser and zeroes both counters.
@@ -19,16 +35,87 @@ class WordForms {
   // The word forms chunk entry: decodes one chunk (a zero byte follows its `size` bytes) and
   // runs the line parser over it. May leave an unfinished double-byte lead byte in *carry.
   Status consumeChunk(uint8_t* chunk, size_t size, size_t* carry);
+  // The line parser: runs the three line states over decoded units, in order.
+  void parseUnits(const uint16_t* units, size_t count);
 
   // Lemma/form pairs handed to the store step, and pairs actually kept.
   uint32_t offered() const { return offered_; }
   uint32_t stored() const { return stored_; }
-  bool empty() const { return stored_ == 0; }
+  bool empty() const { return records_.empty(); }
+
+  // The first record whose lemma is exactly `lemma` (lower-cased, no terminator), or
+  // kNoRecord; nextOfLemma walks that lemma's records in stored order.
+  uint32_t firstOfLemma(std::span<const uint16_t> lemma) const;
+  uint32_t nextOfLemma(uint32_t record) const { return records_[record].nextOfLemma; }
+
+  // The buckets in the order their keys first occurred, and each bucket's records in order.
+  size_t bucketCount() const { return buckets_.size(); }
+  uint16_t bucketKey(size_t bucket) const { return buckets_[bucket].key; }
+  uint32_t firstOfBucket(size_t bucket) const { return buckets_[bucket].first; }
+  uint32_t nextOfBucket(uint32_t record) const { return records_[record].nextOfBucket; }
+
+  // A record's lemma and form.
+  std::span<const uint16_t> lemma(uint32_t record) const {
+    return text(lemmas_[records_[record].lemma].text);
+  }
+  std::span<const uint16_t> form(uint32_t record) const { return text(records_[record].form); }
 
  private:
+  enum class LineState { kBetweenLines, kInLemma, kInForms };
+
+  // A distinct lemma: its text and the first and last of its records.
+  struct Lemma {
+    uint32_t text;
+    uint32_t first;
+    uint32_t last;
+  };
+  // A stored pair: the lemma's index, the form's text and the next records of the same lemma
+  // and of the same bucket.
+  struct Record {
+    uint32_t lemma;
+    uint32_t form;
+    uint32_t nextOfLemma;
+    uint32_t nextOfBucket;
+  };
+  struct Bucket {
+    uint16_t key;
+    uint32_t first;
+    uint32_t last;
+  };
+
+  // Stores the form buffer under the lemma buffer, by the prefix and duplicate rules.
+  void storeForm();
+  uint32_t findLemma(std::span<const uint16_t> lemma, uint64_t hash) const;
+  uint32_t addLemma(std::span<const uint16_t> lemma, uint64_t hash);
+  // Appends a text to the arena as its length followed by its units; returns its offset.
+  uint32_t addText(std::span<const uint16_t> units);
+  std::span<const uint16_t> text(uint32_t offset) const {
+    return {units_.data() + offset + 1, units_[offset]};
+  }
+
   int32_t codePage_;
+  std::unique_ptr<uint16_t[]> decoded_;
+  size_t decodedCapacity_ = 0;
+
+  LineState state_ = LineState::kBetweenLines;
+  uint16_t lemmaBuffer_[kMaxText + 1] = {};
+  size_t lemmaLength_ = 0;
+  uint16_t formBuffer_[kMaxText + 1] = {};
+  size_t formLength_ = 0;
+
   uint32_t offered_ = 0;
   uint32_t stored_ = 0;
+
+  // Every lemma and form text, each as its length followed by its units.
+  std::vector<uint16_t> units_;
+  std::vector<Lemma> lemmas_;
+  std::vector<Record> records_;
+  std::vector<Bucket> buckets_;
+  // The bucket of each first unit, kNoRecord where there is none yet.
+  std::vector<uint32_t> bucketOfUnit_;
+  // Lemmas by their text, and records by (lemma, form).
+  IdHashIndex lemmaIndex_;
+  IdHashIndex pairIndex_;
 };
 
 }  // namespace zorvak
