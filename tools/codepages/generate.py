@@ -251,7 +251,8 @@ def page_932():
 DOUBLE_BYTE = [(932, 0x30FB, page_932), (936, 0x003F, page_936), (949, 0x003F, page_949),
                (950, 0x003F, page_950)]
 
-LINEAR_MIN = 8  # a stretch of consecutive units at least this long gets a linear record
+LINEAR_MIN = 64  # a stretch of consecutive units at least this long gets a linear record;
+# shorter ones stay in table records, which keeps the walk for a lead byte short
 
 
 def range_records(table, lead_singles):
