@@ -1,33 +1,157 @@
 #include "compiler/compiler.h"
 
+#include <algorithm>
+#include <cinttypes>
+#include <cstring>
+
+#include "format/coding.h"
+#include "text/codepage.h"
+#include "text/decode.h"
+
 namespace zorvak {
+namespace {
+
+constexpr size_t kWriterCapacity = 1 << 20;
+constexpr size_t kDecodedUnits = 32800;
+constexpr const char* kOutputError = "error write out file!";
+
+}  // namespace
+
+int32_t storedCodePage(int32_t sourceCodePage) {
+  return isDoubleByteCodePage(sourceCodePage) ? kCodePageUtf8 : sourceCodePage;
+}
 
 DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
                                        const WordForms& wordForms, CompileFiles& files)
-    : codePage_(codePage), allWords_(allWords), wordForms_(wordForms), files_(files) {}
+    : codePage_(codePage),
+      files_(files),
+      substitutions_(SubstitutionTable::standard()),
+      folder_(substitutions_),
+      spool_(files.spool),
+      parser_(spool_, *this),
+      alternatives_(files.alternatives, folder_, groups_),
+      producer_(allWords, wordForms),
+      outputWriter_(files.output, kWriterCapacity, kOutputError),
+      sectionWriter_(files.sections, kWriterCapacity, "error write sec file!"),
+      groupTableWriter_(files.groupTable, kWriterCapacity, "error write dat file!"),
+      articles_(outputWriter_, storedCodePage(codePage), encoder_, bloks_),
+      sections_(sectionWriter_, bloks_),
+      scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_) {
+  encoderReset(encoder_);
+}
 
-DictionaryCompiler::~DictionaryCompiler() = default;
+DictionaryCompiler::~DictionaryCompiler() {
+  encoderRelease(encoder_);
+}
 
-Status DictionaryCompiler::consumeSourceChunk(uint8_t*, size_t, size_t* carry) {
+Status DictionaryCompiler::consumeSourceChunk(uint8_t* chunk, size_t size, size_t* carry) {
   *carry = 0;
-  return Status::Ok();
+  if (decodedCapacity_ < size + 1) {
+    decodedCapacity_ = std::max(size + 1, kDecodedUnits);
+    decoded_ = std::make_unique<uint16_t[]>(decodedCapacity_);
+  }
+  size_t count = 0;
+  if (codePage_ == kCodePageUtf16) {
+    // UTF-16LE is parsed as it stands, two bytes a unit; an odd last byte is not parsed.
+    count = size / 2;
+    std::memcpy(decoded_.get(), chunk, count * 2);
+  } else {
+    // The decoder counts the zero unit it writes after the text; decoding stops at a zero byte.
+    const int32_t written = decodeChunk(codePage_, chunk, size, decoded_.get(), carry);
+    count = written > 0 ? static_cast<size_t>(written) - 1 : 0;
+  }
+  return parser_.parseUnits(decoded_.get(), count);
 }
 
-uint32_t DictionaryCompiler::mainEntries() const {
-  return 0;
-}
-uint32_t DictionaryCompiler::alternativeEntries() const {
-  return 0;
+Status DictionaryCompiler::entryEnded(const uint16_t* headword, size_t length, uint64_t position) {
+  groups_.registerEntry(folder_.headwordKey(headword, folded_), position);
+  return producer_.produce(headword, length, alternatives_);
 }
 
 Status DictionaryCompiler::prepareCompiledDictionary() {
+  // The end mark closes the last entry. An entry whose line feed never came stays in the
+  // spool unregistered; the last registered entry ends where it starts.
+  const uint64_t endMark = spool_.put(kEntryMark);
+  groups_.sourceChains().setEnd(parser_.inEntry() ? parser_.entryPosition() : endMark);
+  ZORVAK_RETURN_IF_ERROR(spool_.flush());
+  ZORVAK_RETURN_IF_ERROR(alternatives_.close());
+
+  encoderReset(encoder_);
+  ZORVAK_RETURN_IF_ERROR(articles_.openArticleBlock(true));
+  header_ = Header{};
+  ZORVAK_RETURN_IF_ERROR(writeHeader());
+  for (const SubstitutionItem& item : substitutions_.items) {
+    uint8_t bytes[kSubstitutionItemSize];
+    encodeSubstitutionItem(item, bytes);
+    if (!files_.output.write(bytes, sizeof(bytes))) return Status::Error(kOutputError);
+  }
+  const int64_t position = files_.output.seek(0, SeekFrom::kCurrent);
+  if (position < 0) return Status::Error(kOutputError);
+  header_.articleDataOffset = static_cast<uint64_t>(position);
+  groups_.sortGroups();
   return Status::Ok();
 }
-Status DictionaryCompiler::scanGroups(std::FILE*) {
+
+Status DictionaryCompiler::scanGroups(std::FILE* console) {
+  for (size_t i = 0; i < groups_.size(); ++i) {
+    IndexGroup& group = groups_[i];
+    std::fprintf(console, "scan %08" PRIu32 "-%08" PRIu32 " %16" PRIx32 "\r",
+                 scanner_.sourceEntriesFound(), scanner_.alternativesFound(), group.key);
+    std::fflush(console);
+    group.sectionOffset = sections_.sectionByteCount();
+    ZORVAK_RETURN_IF_ERROR(scanner_.scanGroup(group));
+    uint8_t record[kGroupRecordSize];
+    encodeGroupRecord(GroupRecord{group.key, group.entryCount, group.sectionOffset}, record);
+    ZORVAK_RETURN_IF_ERROR(groupTableWriter_.append(record, sizeof(record)));
+  }
+  std::fprintf(console, "scan %08" PRIu32 "-%08" PRIu32 " %8" PRIu32 " bloks...\r\n",
+               scanner_.sourceEntriesFound(), scanner_.alternativesFound(), bloks_);
+  std::fflush(console);
   return Status::Ok();
 }
+
 Status DictionaryCompiler::assembleCompiledDictionary() {
+  ZORVAK_RETURN_IF_ERROR(articles_.feedArticleUnit(0, ArticleStream::kFinal, nullptr, nullptr));
+  encoderRelease(encoder_);
+  ZORVAK_RETURN_IF_ERROR(outputWriter_.flush());
+  ZORVAK_RETURN_IF_ERROR(groupTableWriter_.flush());
+  ZORVAK_RETURN_IF_ERROR(sectionWriter_.flush());
+
+  int64_t position = files_.output.seek(0, SeekFrom::kEnd);
+  if (position < 0) return Status::Error(kOutputError);
+  header_.groupTableOffset = static_cast<uint64_t>(position);
+  ZORVAK_RETURN_IF_ERROR(appendFile(files_.groupTable));
+  position = files_.output.seek(0, SeekFrom::kEnd);
+  if (position < 0) return Status::Error(kOutputError);
+  header_.sectionDataOffset = static_cast<uint64_t>(position);
+  ZORVAK_RETURN_IF_ERROR(appendFile(files_.sections));
+
+  if (files_.output.seek(0, SeekFrom::kBegin) != 0) return Status::Error(kOutputError);
+  return writeHeader();
+}
+
+Status DictionaryCompiler::writeHeader() {
+  header_.groupCount = static_cast<uint32_t>(groups_.size());
+  header_.codePage = static_cast<uint32_t>(storedCodePage(codePage_));
+  header_.textFlag = kTextFlag;
+  header_.entryCount = groups_.mainEntries() + groups_.alternativeEntries();
+  uint8_t bytes[kHeaderSize];
+  encodeHeader(header_, bytes);
+  if (!files_.output.write(bytes, sizeof(bytes))) return Status::Error(kOutputError);
   return Status::Ok();
+}
+
+Status DictionaryCompiler::appendFile(File& file) {
+  auto buffer = std::make_unique<uint8_t[]>(kWriterCapacity);
+  for (uint64_t offset = 0;;) {
+    const int64_t got = file.readAt(offset, buffer.get(), kWriterCapacity);
+    if (got < 0) return Status::Error("error read input file!");
+    if (got == 0) return Status::Ok();
+    if (!files_.output.write(buffer.get(), static_cast<size_t>(got))) {
+      return Status::Error(kOutputError);
+    }
+    offset += static_cast<uint64_t>(got);
+  }
 }
 
 }  // namespace zorvak

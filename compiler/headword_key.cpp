@@ -1,0 +1,104 @@
+#include "compiler/headword_key.h"
+
+#include "compiler/units.h"
+#include "text/char_table.h"
+
+namespace zorvak {
+namespace {
+
+// The folded unit of a unit whose class keeps a unit, before substitution; or -1 when the
+// class drops it and -2 for a separator.
+int32_t foldedByClass(uint16_t unit, bool* substituted) {
+  *substituted = false;
+  switch (charClass(unit)) {
+    case kClassLl:
+      *substituted = true;
+      return foldUnit(unit);
+    case 0x0201:
+    case kClassLm:
+    case kClassLo:
+    case kClassLt:
+    case kClassLu:
+    case kClassNd:
+    case kClassNl:
+    case kClassNo:
+      *substituted = true;
+      return unit;
+    case kClassPc:
+      return 0x005F;
+    case kClassPd:
+    case kClassPo:
+      return 0x0021;
+    case kClassPe:
+      return 0x0029;
+    case kClassPf:
+      return 0x00BB;
+    case kClassPi:
+      return 0x00AB;
+    case kClassPs:
+      return 0x0028;
+    case kClassSc:
+    case kClassSk:
+      return unit;
+    case kClassSm:
+      return 0x002B;
+    case kClassSo:
+      return 0x00A6;
+    case kClassZl:
+    case kClassZp:
+    case kClassZs:
+      return -2;
+    default:
+      return -1;
+  }
+}
+
+bool isSeparator(uint16_t unit) {
+  return (charClass(unit) & 0x4000) != 0;
+}
+
+}  // namespace
+
+HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
+    : action_(std::make_unique<uint32_t[]>(0x10000)) {
+  for (uint32_t u = 0; u < 0x10000; ++u) {
+    bool substituted = false;
+    const int32_t folded = foldedByClass(static_cast<uint16_t>(u), &substituted);
+    if (folded == -1) {
+      action_[u] = kDrop;
+    } else if (folded == -2) {
+      action_[u] = kSeparator;
+    } else {
+      uint32_t unit = static_cast<uint32_t>(folded);
+      if (substituted) {
+        for (const SubstitutionItem& item : table.items) {
+          if (item.from == unit) {
+            unit = item.to;
+            break;
+          }
+        }
+      }
+      action_[u] = unit;
+    }
+  }
+}
+
+uint32_t HeadwordFolder::headwordKey(const uint16_t* headword, uint16_t* folded,
+                                     size_t* foldedLength) const {
+  size_t n = 0;
+  for (const uint16_t* p = headword; *p != 0; ++p) {
+    const uint32_t action = action_[*p];
+    if (action < kDrop) {
+      folded[n++] = static_cast<uint16_t>(action);
+    } else if (action == kSeparator) {
+      // One blank for a run of separators, and none at either end of the headword. A separator
+      // followed only by dropped units still counts as inside.
+      if (n > 0 && p[1] != 0 && !isSeparator(p[1])) folded[n++] = kBlank;
+    }
+  }
+  folded[n] = 0;
+  if (foldedLength != nullptr) *foldedLength = n;
+  return keyOf(folded, n);
+}
+
+}  // namespace zorvak

@@ -1,0 +1,20 @@
+#include "compiler/section_stream.h"
+
+namespace zorvak {
+
+SectionStream::SectionStream(BufferedWriter& out, uint32_t& bloks)
+    : out_(out), bloks_(bloks), stream_("error write sec file!") {}
+
+Status SectionStream::openGroupSection() {
+  return stream_.open();
+}
+
+Status SectionStream::writeGroupSection(const void* bytes, size_t count, int flush) {
+  bool ended = false;
+  ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(static_cast<const uint8_t*>(bytes), count, flush,
+                                              out_, &sectionBytes_, &ended));
+  if (ended) ++bloks_;
+  return Status::Ok();
+}
+
+}  // namespace zorvak

@@ -1,0 +1,36 @@
+#ifndef ZORVAK_COMPILER_SECTION_STREAM_H_
+#define ZORVAK_COMPILER_SECTION_STREAM_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "compiler/buffered_writer.h"
+#include "compiler/deflate_stream.h"
+#include "driver/platform/status.h"
+
+namespace zorvak {
+
+// Deflates each index group's entry list into a group section of its own, written to the
+// section stream file, and counts the bytes written, which give each group its section offset.
+class SectionStream {
+ public:
+  SectionStream(BufferedWriter& out, uint32_t& bloks);
+
+  // Begins the section of a group.
+  Status openGroupSection();
+  // Compresses `count` bytes with `flush`; Z_FINISH ends the section.
+  Status writeGroupSection(const void* bytes, size_t count, int flush);
+
+  // Bytes of section data written so far.
+  uint64_t sectionByteCount() const { return sectionBytes_; }
+
+ private:
+  BufferedWriter& out_;
+  uint32_t& bloks_;
+  DeflateStream stream_;
+  uint64_t sectionBytes_ = 0;
+};
+
+}  // namespace zorvak
+
+#endif  // ZORVAK_COMPILER_SECTION_STREAM_H_
