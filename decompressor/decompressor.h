@@ -19,6 +19,10 @@ struct DecompressResult {
 // Writes every entry of the compiled dictionary `input` to `output` as one line of text in the
 // dictionary's code page, printing a progress line per group on `console`. The encoder state
 // that writes the headwords lives for this one call.
+//
+// A damaged file is salvaged: every line that can be rebuilt is written and every group gets
+// its progress line; when a group section or an article could not be inflated, or a section
+// ended inside an entry, the result is "error file!" with the output kept.
 DecompressResult decompressDictionary(File& input, File& output, std::FILE* console);
 
 }  // namespace zorvak

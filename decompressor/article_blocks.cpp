@@ -1,0 +1,55 @@
+#include "decompressor/article_blocks.h"
+
+namespace zorvak {
+
+ArticleBlocks::ArticleBlocks(InputReader& input, uint64_t articleDataOffset, int32_t codePage,
+                             size_t budget)
+    : input_(input),
+      articleDataOffset_(articleDataOffset),
+      rule_(unitRuleFor(codePage)),
+      budget_(budget) {}
+
+Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, ArticleText* text) {
+  *text = ArticleText{};
+  // The sum wraps like any 64-bit offset; a block past the end of the file simply yields nothing.
+  SlotList::iterator slot = find(articleDataOffset_ + block);
+  InflatedBlock& inflated = *slot->block;
+  const uint64_t end = uint64_t{start} + length;
+  Status status = inflated.reach(end);
+  held_ -= slot->footprint;
+  slot->footprint = inflated.footprint();
+  held_ += slot->footprint;
+  ZORVAK_RETURN_IF_ERROR(status);
+
+  const uint64_t units = inflated.units();
+  if (units > end || (inflated.complete() && units == end)) {
+    const size_t first = inflated.unitOffset(start);
+    text->found = true;
+    text->data = inflated.bytes() + first;
+    text->size = inflated.unitOffset(end) - first;
+  }
+  evict();
+  return Status::Ok();
+}
+
+ArticleBlocks::SlotList::iterator ArticleBlocks::find(uint64_t key) {
+  auto known = byKey_.find(key);
+  if (known != byKey_.end()) {
+    slots_.splice(slots_.begin(), slots_, known->second);
+    return slots_.begin();
+  }
+  ++inflations_;
+  slots_.push_front(Slot{key, std::make_unique<InflatedBlock>(input_, key, rule_), 0});
+  byKey_[key] = slots_.begin();
+  return slots_.begin();
+}
+
+void ArticleBlocks::evict() {
+  while (held_ > budget_ && slots_.size() > 1) {
+    held_ -= slots_.back().footprint;
+    byKey_.erase(slots_.back().key);
+    slots_.pop_back();
+  }
+}
+
+}  // namespace zorvak

@@ -1,0 +1,107 @@
+#include "decompressor/entry_parser.h"
+
+namespace zorvak {
+namespace {
+
+// Steps of the parser: the fields of the entry header one unit at a time, then the two texts.
+enum Step {
+  kLengthLow = 0,
+  kLengthHigh = 1,
+  kBlock0 = 2,
+  kBlock1 = 3,
+  kBlock2 = 4,
+  kBlock3 = 5,
+  kStartLow = 6,
+  kStartHigh = 7,
+  kArticleLengthLow = 8,
+  kArticleLengthHigh = 9,
+  kHeadword = 10,
+  kFolded = 11,
+};
+
+// Stores a text unit as long as the buffer has room; the fill counts stored units only, so a
+// length above the buffer's is never reached.
+void storeUnit(uint16_t* buffer, uint32_t* fill, uint16_t unit) {
+  if (*fill < kMaxTextUnits) {
+    buffer[*fill] = unit;
+    ++*fill;
+    buffer[*fill] = 0;
+  }
+}
+
+}  // namespace
+
+void entryParser::reset() {
+  pending_ = false;
+  step_ = kLengthLow;
+  fill_ = 0;
+}
+
+size_t entryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
+  *complete = false;
+  for (size_t i = 0; i < count; ++i) {
+    if (!pending_) {
+      low_ = bytes[i];
+      pending_ = true;
+      continue;
+    }
+    pending_ = false;
+    if (takeUnit(static_cast<uint16_t>(low_ | (bytes[i] << 8)))) {
+      *complete = true;
+      return i + 1;
+    }
+  }
+  return count;
+}
+
+bool entryParser::takeUnit(uint16_t unit) {
+  switch (step_) {
+    case kLengthLow:
+      fill_ = 0;
+      headword_[0] = 0;
+      folded_[0] = 0;
+      entry_.headwordLength = unit;
+      break;
+    case kLengthHigh:
+      entry_.headwordLength += uint32_t{unit} << 16;
+      break;
+    case kBlock0:
+      entry_.articleBlock = unit;
+      break;
+    case kBlock1:
+    case kBlock2:
+    case kBlock3:
+      entry_.articleBlock += uint64_t{unit} << (16 * (step_ - kBlock0));
+      break;
+    case kStartLow:
+      entry_.articleStart = unit;
+      break;
+    case kStartHigh:
+      entry_.articleStart += uint32_t{unit} << 16;
+      break;
+    case kArticleLengthLow:
+      entry_.articleLength = unit;
+      break;
+    case kArticleLengthHigh:
+      entry_.articleLength += uint32_t{unit} << 16;
+      break;
+    case kHeadword:
+      storeUnit(headword_, &fill_, unit);
+      if (fill_ == entry_.headwordLength) {
+        fill_ = 0;
+        step_ = kFolded;
+      }
+      return false;
+    case kFolded:
+      storeUnit(folded_, &fill_, unit);
+      if (fill_ == entry_.headwordLength) {
+        step_ = kLengthLow;
+        return true;
+      }
+      return false;
+  }
+  ++step_;
+  return false;
+}
+
+}  // namespace zorvak

@@ -1,0 +1,48 @@
+#ifndef ZORVAK_DECOMPRESSOR_ENTRY_PARSER_H_
+#define ZORVAK_DECOMPRESSOR_ENTRY_PARSER_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "format/layout.h"
+
+namespace zorvak {
+
+// Rebuilds entries from the inflated bytes of a group section: the 20-byte entry header, then
+// the headword and the folded-headword slot of L units each. The bytes are taken in pairs, low
+// byte first, and a pair may be split between two calls. An entry whose headword length is 0
+// or above 1023 is never completed: the rest of its section is taken as its text.
+class entryParser {
+ public:
+  // Back to the start of an entry, with no byte pending; done at the start of every section.
+  void reset();
+
+  // Takes bytes until an entry is complete or `count` bytes are used up, and returns the number
+  // taken. *complete tells whether an entry was completed with the last byte taken; its fields
+  // are then readable until the next call.
+  size_t take(const uint8_t* bytes, size_t count, bool* complete);
+
+  // True between entries: no entry begun and no byte pending.
+  bool idle() const { return step_ == 0 && !pending_; }
+
+  const EntryHeader& entry() const { return entry_; }
+  // The headword, zero-terminated; entry().headwordLength units long once complete.
+  const uint16_t* headword() const { return headword_; }
+
+ private:
+  // Handles one unit in the current step; true when it completed an entry.
+  bool takeUnit(uint16_t unit);
+
+  bool pending_ = false;  // the low byte of a unit has been taken
+  uint8_t low_ = 0;
+  int step_ = 0;
+  uint32_t fill_ = 0;
+  EntryHeader entry_;
+  uint16_t headword_[kMaxTextUnits + 1] = {};
+  uint16_t folded_[kMaxTextUnits + 1] = {};
+};
+using EntryParser = entryParser;
+
+}  // namespace zorvak
+
+#endif  // ZORVAK_DECOMPRESSOR_ENTRY_PARSER_H_

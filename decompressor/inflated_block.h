@@ -1,0 +1,62 @@
+#ifndef ZORVAK_DECOMPRESSOR_INFLATED_BLOCK_H_
+#define ZORVAK_DECOMPRESSOR_INFLATED_BLOCK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "decompressor/input_reader.h"
+#include "decompressor/zlib_source.h"
+#include "driver/platform/status.h"
+
+namespace zorvak {
+
+// How the units of an inflated article block are counted.
+enum class UnitRule {
+  kByte,  // one byte a unit (the single-byte and the other code pages)
+  kPair,  // two bytes a unit, UTF-16LE (1200): a unit starts at every even distance
+  kUtf8,  // one unit per byte outside 0x80..0xBF and the continuation bytes after it (65001)
+};
+
+UnitRule unitRuleFor(int32_t codePage);
+
+// The text of one article block, inflated as far as it has been needed. Holds the bytes that
+// the block yielded before its stream ended or broke (the bytes of a failing inflate call are
+// never taken), and finds where each unit starts in them. The memory grows with what the
+// block really yields, never with a length stored elsewhere in the file.
+class InflatedBlock {
+ public:
+  InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule);
+
+  // Inflates on until unit `unit` has begun (its first byte is held), or the stream is over.
+  // Small blocks are inflated whole at once, so that their stream can be let go.
+  Status reach(uint64_t unit);
+
+  // Units begun so far: each has at least its first byte held.
+  uint64_t units() const { return units_; }
+  // True once the stream has ended properly, so that units() is the block's whole text.
+  bool complete() const { return complete_; }
+  // Byte offset in the held text where unit `unit` (<= units()) begins; units() gives the end.
+  size_t unitOffset(uint64_t unit) const;
+  const uint8_t* bytes() const { return bytes_.data(); }
+  // Memory held, for the cache's budget.
+  size_t footprint() const;
+
+ private:
+  // Takes the bytes [from, bytes_.size()) into the unit count and the unit index.
+  void countUnits(size_t from);
+
+  UnitRule rule_;
+  std::unique_ptr<ZlibSource> source_;  // null once the stream is over
+  std::vector<uint8_t> bytes_;
+  uint64_t units_ = 0;
+  bool complete_ = false;
+  // kUtf8: byte offset of every kIndexStride-th unit, so that a unit is found by scanning at
+  // most kIndexStride lead bytes.
+  std::vector<size_t> unitIndex_;
+};
+
+}  // namespace zorvak
+
+#endif  // ZORVAK_DECOMPRESSOR_INFLATED_BLOCK_H_
