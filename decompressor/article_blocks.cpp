@@ -7,7 +7,8 @@ ArticleBlocks::ArticleBlocks(InputReader& input, uint64_t articleDataOffset, int
     : input_(input),
       articleDataOffset_(articleDataOffset),
       rule_(unitRuleFor(codePage)),
-      budget_(budget) {}
+      budget_(budget),
+      scratch_(ZlibSource::kOutputSize) {}
 
 Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, ArticleText* text) {
   *text = ArticleText{};
@@ -15,7 +16,7 @@ Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, Art
   SlotList::iterator slot = find(articleDataOffset_ + block);
   InflatedBlock& inflated = *slot->block;
   const uint64_t end = uint64_t{start} + length;
-  Status status = inflated.reach(end);
+  Status status = inflated.reach(end, scratch_.data());
   held_ -= slot->footprint;
   slot->footprint = inflated.footprint();
   held_ += slot->footprint;

@@ -6,6 +6,7 @@
 #include <list>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "decompressor/inflated_block.h"
 #include "decompressor/input_reader.h"
@@ -60,7 +61,8 @@ class ArticleBlocks {
   size_t budget_;
   size_t held_ = 0;
   uint64_t inflations_ = 0;
-  SlotList slots_;  // most recently used first
+  SlotList slots_;                // most recently used first
+  std::vector<uint8_t> scratch_;  // one inflate call's output
   std::unordered_map<uint64_t, SlotList::iterator> byKey_;
 };
 

@@ -40,6 +40,8 @@ void entryParser::reset() {
 size_t entryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
   *complete = false;
   for (size_t i = 0; i < count; ++i) {
+    if (!pending_ && step_ >= kHeadword && count - i >= 2) i += takeText(bytes + i, count - i);
+    if (i == count) break;
     if (!pending_) {
       low_ = bytes[i];
       pending_ = true;
@@ -52,6 +54,18 @@ size_t entryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
     }
   }
   return count;
+}
+
+size_t entryParser::takeText(const uint8_t* bytes, size_t count) {
+  // Whole units up to the one before the end of the field; the last goes through takeUnit.
+  uint16_t* buffer = step_ == kHeadword ? headword_ : folded_;
+  size_t taken = 0;
+  while (taken + 2 <= count && fill_ + 1 < entry_.headwordLength && fill_ < kMaxTextUnits) {
+    buffer[fill_++] = static_cast<uint16_t>(bytes[taken] | (bytes[taken + 1] << 8));
+    taken += 2;
+  }
+  buffer[fill_] = 0;
+  return taken;
 }
 
 bool entryParser::takeUnit(uint16_t unit) {

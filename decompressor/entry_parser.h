@@ -30,6 +30,9 @@ class entryParser {
   const uint16_t* headword() const { return headword_; }
 
  private:
+  // Stores the text units of the current field that are whole in `bytes`, all but the field's
+  // last; returns the bytes taken.
+  size_t takeText(const uint8_t* bytes, size_t count);
   // Handles one unit in the current step; true when it completed an entry.
   bool takeUnit(uint16_t unit);
 

@@ -1,11 +1,13 @@
 #include "decompressor/inflated_block.h"
 
+#include <algorithm>
+
 #include "text/codepage.h"
 
 namespace zorvak {
 namespace {
 
-constexpr size_t kIndexStride = 64;
+constexpr size_t kChunkBytes = 128;
 // A block is inflated at once up to this size; one that yields more (an article of its own that
 // long, or a hostile stream) is inflated only as far as it is asked to.
 constexpr size_t kEagerBytes = 1 << 20;
@@ -27,20 +29,17 @@ UnitRule unitRuleFor(int32_t codePage) {
 InflatedBlock::InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule)
     : rule_(rule), source_(std::make_unique<ZlibSource>(input, fileOffset)) {}
 
-Status InflatedBlock::reach(uint64_t unit) {
+Status InflatedBlock::reach(uint64_t unit, uint8_t* scratch) {
   while (source_ != nullptr && (units_ <= unit || bytes_.size() < kEagerBytes)) {
-    const size_t held = bytes_.size();
-    bytes_.resize(held + ZlibSource::kOutputSize);
     size_t produced = 0;
     ZlibSource::Outcome outcome;
-    Status status = source_->inflateStep(bytes_.data() + held, &produced, &outcome);
-    bytes_.resize(held + produced);
-    ZORVAK_RETURN_IF_ERROR(status);
+    ZORVAK_RETURN_IF_ERROR(source_->inflateStep(scratch, &produced, &outcome));
+    const size_t held = bytes_.size();
+    bytes_.insert(bytes_.end(), scratch, scratch + produced);
     countUnits(held);
     if (outcome != ZlibSource::Outcome::kMore) {
       complete_ = outcome == ZlibSource::Outcome::kEnd;
       source_.reset();
-      bytes_.shrink_to_fit();
     }
   }
   return Status::Ok();
@@ -50,18 +49,31 @@ void InflatedBlock::countUnits(size_t from) {
   switch (rule_) {
     case UnitRule::kByte:
       units_ = bytes_.size();
-      break;
+      return;
     case UnitRule::kPair:
       units_ = (bytes_.size() + 1) / 2;
-      break;
+      return;
     case UnitRule::kUtf8:
-      for (size_t i = from; i < bytes_.size(); ++i) {
-        if (isContinuation(bytes_[i])) continue;
-        if (units_ % kIndexStride == 0) unitIndex_.push_back(i);
-        ++units_;
-      }
       break;
   }
+  // The bytes of a chunk left partly filled by the last call are counted again from its start.
+  size_t chunk = from / kChunkBytes;
+  if (chunk < unitsBeforeChunk_.size()) {
+    units_ = unitsBeforeChunk_[chunk];
+    unitsBeforeChunk_.resize(chunk);
+  }
+  for (; chunk * kChunkBytes < bytes_.size(); ++chunk)
+    countChunk(chunk);
+}
+
+void InflatedBlock::countChunk(size_t chunk) {
+  unitsBeforeChunk_.push_back(units_);
+  const size_t first = chunk * kChunkBytes;
+  const size_t last = std::min(first + kChunkBytes, bytes_.size());
+  uint64_t begun = 0;
+  for (size_t i = first; i < last; ++i)
+    begun += !isContinuation(bytes_[i]);
+  units_ += begun;
 }
 
 size_t InflatedBlock::unitOffset(uint64_t unit) const {
@@ -74,16 +86,20 @@ size_t InflatedBlock::unitOffset(uint64_t unit) const {
     case UnitRule::kUtf8:
       break;
   }
-  size_t offset = unitIndex_[unit / kIndexStride];
-  for (size_t skip = unit % kIndexStride; skip > 0;) {
-    ++offset;
-    if (!isContinuation(bytes_[offset])) --skip;
+  // The last chunk that begins with fewer than `unit` + 1 units before it holds the unit.
+  const auto after = std::upper_bound(unitsBeforeChunk_.begin(), unitsBeforeChunk_.end(), unit);
+  const size_t chunk = static_cast<size_t>(after - unitsBeforeChunk_.begin()) - 1;
+  uint64_t seen = unitsBeforeChunk_[chunk];
+  size_t offset = chunk * kChunkBytes;
+  for (;; ++offset) {
+    if (isContinuation(bytes_[offset])) continue;
+    if (seen == unit) return offset;
+    ++seen;
   }
-  return offset;
 }
 
 size_t InflatedBlock::footprint() const {
-  return bytes_.capacity() + unitIndex_.capacity() * sizeof(size_t) +
+  return bytes_.capacity() + unitsBeforeChunk_.capacity() * sizeof(uint64_t) +
          (source_ != nullptr ? kStreamFootprint : 0);
 }
 

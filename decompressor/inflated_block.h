@@ -30,8 +30,10 @@ class InflatedBlock {
   InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule);
 
   // Inflates on until unit `unit` has begun (its first byte is held), or the stream is over.
-  // Small blocks are inflated whole at once, so that their stream can be let go.
-  Status reach(uint64_t unit);
+  // Small blocks are inflated whole at once, so that their stream can be let go. `scratch`
+  // receives each inflate call's output (ZlibSource::kOutputSize bytes); it is shared by all
+  // blocks so that only the text kept is allocated per block.
+  Status reach(uint64_t unit, uint8_t* scratch);
 
   // Units begun so far: each has at least its first byte held.
   uint64_t units() const { return units_; }
@@ -46,15 +48,17 @@ class InflatedBlock {
  private:
   // Takes the bytes [from, bytes_.size()) into the unit count and the unit index.
   void countUnits(size_t from);
+  // kUtf8: units begun in the bytes of the index chunk that ends at bytes_.size().
+  void countChunk(size_t chunk);
 
   UnitRule rule_;
   std::unique_ptr<ZlibSource> source_;  // null once the stream is over
   std::vector<uint8_t> bytes_;
   uint64_t units_ = 0;
   bool complete_ = false;
-  // kUtf8: byte offset of every kIndexStride-th unit, so that a unit is found by scanning at
-  // most kIndexStride lead bytes.
-  std::vector<size_t> unitIndex_;
+  // kUtf8: the number of units begun before each run of kChunkBytes bytes, so that a unit is
+  // found by a binary search and a scan of at most one run.
+  std::vector<uint64_t> unitsBeforeChunk_;
 };
 
 }  // namespace zorvak

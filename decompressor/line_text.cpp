@@ -1,6 +1,7 @@
 #include "decompressor/line_text.h"
 
 #include <cstring>
+#include <utility>
 
 namespace zorvak {
 namespace {
@@ -50,11 +51,13 @@ size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out) {
 }
 
 void replaceLineBreaks(uint8_t* bytes, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    if (bytes[i] == 0x0A) {
-      bytes[i] = 0x20;
-    } else if (bytes[i] == 0x0D) {
-      bytes[i] = 0x09;
+  // Stored line breaks are rare: look for each kind with memchr rather than test every byte.
+  for (const auto& [from, to] : {std::pair<uint8_t, uint8_t>{0x0A, 0x20}, {0x0D, 0x09}}) {
+    uint8_t* end = bytes + count;
+    for (uint8_t* p = bytes; p < end;) {
+      p = static_cast<uint8_t*>(std::memchr(p, from, static_cast<size_t>(end - p)));
+      if (p == nullptr) break;
+      *p++ = to;
     }
   }
 }

@@ -1,0 +1,155 @@
+#include "decompressor/article_blocks.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decompressor/test_dictionary.h"
+#include "text/codepage.h"
+
+namespace zorvak::testing {
+namespace {
+
+// The plain way to cut an article out: inflate its block from the first byte for every
+// article, counting units as the bytes come, in the same 4096-byte pieces and 32768-byte
+// inflate calls. The cache must give exactly what this gives.
+ArticleText referenceCut(const Bytes& file, uint64_t offset, int32_t codePage, uint32_t start,
+                         uint32_t length, std::string* storage) {
+  z_stream stream{};
+  inflateInit(&stream);
+  std::vector<uint8_t> out(32768);
+  uint64_t next = offset;
+  int64_t unit = -1;
+  uint64_t byteInBlock = 0;
+  const uint64_t end = uint64_t{start} + length;
+  storage->clear();
+  ArticleText text;
+  for (;;) {
+    if (stream.avail_in == 0) {
+      const size_t got = next < file.size() ? std::min<size_t>(4096, file.size() - next) : 0;
+      stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(file.data() + next));
+      stream.avail_in = static_cast<uInt>(got);
+      next += got;
+    }
+    stream.next_out = out.data();
+    stream.avail_out = 32768;
+    const int result = inflate(&stream, Z_SYNC_FLUSH);
+    if (result != Z_OK && result != Z_STREAM_END) break;
+    const size_t produced = 32768 - stream.avail_out;
+    for (size_t i = 0; i < produced; ++i, ++byteInBlock) {
+      const uint8_t byte = out[i];
+      const bool starts = codePage == kCodePageUtf16  ? byteInBlock % 2 == 0
+                          : codePage == kCodePageUtf8 ? (byte & 0xC0) != 0x80
+                                                      : true;
+      if (starts) ++unit;
+      if (unit >= static_cast<int64_t>(end)) {
+        text.found = true;
+        break;
+      }
+      if (unit >= static_cast<int64_t>(start)) storage->push_back(static_cast<char>(byte));
+    }
+    if (text.found) break;
+    if (result == Z_STREAM_END) {
+      text.found = unit + 1 == static_cast<int64_t>(end);
+      break;
+    }
+  }
+  inflateEnd(&stream);
+  if (text.found) {
+    text.data = reinterpret_cast<const uint8_t*>(storage->data());
+    text.size = storage->size();
+  }
+  return text;
+}
+
+// Random text of a code page family: UTF-8 with one to three bytes a unit (and stray
+// continuation bytes), UTF-16LE with an odd byte now and then, or single bytes.
+Bytes randomBlock(std::mt19937& random, int32_t codePage, size_t size) {
+  static const char* const kUtf8Pieces[] = {"a",    "\xC3\xA9", "\xE2\x82\xAC", "\xED\xA0\xBD",
+                                            "\x80", "\n"};
+  Bytes block;
+  while (block.size() < size) {
+    if (codePage == kCodePageUtf8) {
+      block += kUtf8Pieces[random() % 6];
+    } else {
+      block.push_back(static_cast<char>(random() % 256));
+    }
+  }
+  if (codePage == kCodePageUtf16 && random() % 2 == 0) block.pop_back();
+  return block;
+}
+
+// Units of an inflated block, counted as the format counts them.
+uint32_t unitCount(const Bytes& block, int32_t codePage) {
+  if (codePage == kCodePageUtf16) return static_cast<uint32_t>((block.size() + 1) / 2);
+  if (codePage != kCodePageUtf8) return static_cast<uint32_t>(block.size());
+  uint32_t units = 0;
+  for (char byte : block)
+    units += (byte & 0xC0) != 0x80;
+  return units;
+}
+
+class ArticleBlocksTest : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
+  const int32_t codePage = GetParam();
+  std::mt19937 random(codePage);
+  // Blocks of a few units up to past two inflate outputs, and a broken one.
+  TestDictionary dictionary(static_cast<uint32_t>(codePage));
+  for (size_t size : {3, 100, 9000, 40000, 70000, 20})
+    dictionary.blocks.push_back(randomBlock(random, codePage, size));
+  Bytes file = dictionary.build();
+  std::vector<uint64_t> offsets;
+  uint64_t offset = kHeaderSize + kSubstitutionItemSize;
+  for (const Bytes& block : dictionary.blocks) {
+    offsets.push_back(offset);
+    offset += deflateBytes(block).size();
+  }
+  file[offsets[3] + 2000] ^= 0x55;  // block 3 breaks somewhere in its middle
+
+  char name[] = "/tmp/zorvak-blocks-XXXXXX";
+  const int fd = mkstemp(name);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  std::ofstream(name, std::ios::binary) << file;
+  File input = File::openForReading(name);
+  InputReader reader(input, file.size());
+  // A budget below two blocks, so that blocks are let go and inflated again.
+  ArticleBlocks blocks(reader, offsets[0], codePage, 50000);
+
+  std::string storage;
+  for (int i = 0; i < 3000; ++i) {
+    const size_t index = random() % offsets.size();
+    const uint32_t start = static_cast<uint32_t>(random() % 75000);
+    const uint32_t length = 1 + static_cast<uint32_t>(random() % 50);
+    // Anywhere, near the block's start, or around its end.
+    const uint32_t units = unitCount(dictionary.blocks[index], codePage);
+    const uint32_t aroundEnd = units + static_cast<uint32_t>(random() % 5) - 2 - length;
+    const uint32_t at = i % 3 == 0   ? start
+                        : i % 3 == 1 ? static_cast<uint32_t>(random() % 20)
+                                     : (aroundEnd > units ? 0 : aroundEnd);
+    ArticleText got;
+    ASSERT_TRUE(blocks.fetch(offsets[index] - offsets[0], at, length, &got).ok());
+    ArticleText want = referenceCut(file, offsets[index], codePage, at, length, &storage);
+    ASSERT_EQ(got.found, want.found)
+        << "block " << index << " start " << at << " length " << length;
+    if (want.found) {
+      ASSERT_EQ(std::string(reinterpret_cast<const char*>(got.data), got.size), storage)
+          << "block " << index << " start " << at << " length " << length;
+    }
+  }
+  EXPECT_GT(blocks.inflations(), offsets.size());
+  input.close();
+  std::remove(name);
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, ArticleBlocksTest, ::testing::Values(1252, 1200, 65001));
+
+}  // namespace
+}  // namespace zorvak::testing
