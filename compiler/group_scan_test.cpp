@@ -1,0 +1,170 @@
+// The group scan, the entry order and the compiler's phases around it.
+
+#include "compiler/group_scan.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "compiler/compiler.h"
+#include "compiler/entry_list.h"
+#include "compiler/test_support.h"
+#include "format/coding.h"
+
+namespace zorvak::testing {
+namespace {
+
+std::string inflateOne(const std::string& bytes, int* result) {
+  z_stream s{};
+  EXPECT_EQ(inflateInit(&s), Z_OK);
+  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  s.avail_in = static_cast<uInt>(bytes.size());
+  char buffer[65536];
+  s.next_out = reinterpret_cast<Bytef*>(buffer);
+  s.avail_out = sizeof(buffer);
+  *result = inflate(&s, Z_FINISH);
+  std::string out(buffer, sizeof(buffer) - s.avail_out);
+  inflateEnd(&s);
+  return out;
+}
+
+std::u16string foldedOf(const std::u16string& headword) {
+  static const HeadwordFolder folder(SubstitutionTable::standard());
+  uint16_t buffer[kTextBufferUnits];
+  size_t length = 0;
+  folder.headwordKey(unitData(headword), buffer, &length);
+  return std::u16string(buffer, buffer + length);
+}
+
+TEST(EntryList, OrderIsByFoldedHeadwordAndStable) {
+  EntryList list;
+  const std::u16string headwords[] = {u"cats", u"Cat", u"cat", u"ab", u"a", u"CAT", u"b-c", u"bc"};
+  uint32_t n = 0;
+  for (const std::u16string& h : headwords) {
+    const std::u16string f = foldedOf(h);
+    list.add(unitData(h), h.size(), unitData(f), f.size(), kNone, 0, n++);
+  }
+  list.sort();
+  std::vector<uint32_t> order;
+  for (const EntryRecord& r : list.records())
+    order.push_back(r.articleLength);
+  // A prefix sorts first; "!" (a folded hyphen) sorts before letters; equal folded headwords
+  // keep the order in which they were found.
+  EXPECT_EQ(order, (std::vector<uint32_t>{4, 3, 6, 7, 1, 2, 5, 0}));
+}
+
+TEST(EntryList, LowerCaseLettersCompareAsTheirPartners) {
+  EntryList list;
+  // Folded headwords hold no lower-case letters, but where one stands it counts as its partner.
+  const std::u16string a = u"Aé", b = u"AÉ", c = u"AF";
+  list.add(unitData(a), 2, unitData(a), 2, kNone, 0, 0);
+  list.add(unitData(b), 2, unitData(b), 2, kNone, 0, 1);
+  list.add(unitData(c), 2, unitData(c), 2, kNone, 0, 2);
+  const std::vector<EntryRecord>& r = list.records();
+  EXPECT_FALSE(list.compareEntries(r[0], r[1]));
+  EXPECT_FALSE(list.compareEntries(r[1], r[0]));
+  EXPECT_TRUE(list.compareEntries(r[2], r[0]));
+}
+
+TEST(GroupScanner, GroupWithoutEntriesGetsACompleteEmptySection) {
+  ScratchFile spool, alternatives, output, sections;
+  const std::u16string text = units("|a~x|");
+  ASSERT_TRUE(spool.file.write(text.data(), text.size() * 2));
+  ASSERT_TRUE(alternatives.file.write(units("|").data(), 2));
+  IndexGroups groups;
+  // Registered under a key that the entry in the spool does not have.
+  groups.registerEntry(0x00420000, 0);
+  groups.sourceChains().setEnd(8);
+  groups.alternativeChains().setEnd(0);
+
+  HeadwordFolder folder(SubstitutionTable::standard());
+  BufferedWriter outputWriter(output.file, 4096, "error write out file!");
+  BufferedWriter sectionWriter(sections.file, 4096, "error write sec file!");
+  encoderState encoder;
+  encoderReset(encoder);
+  uint32_t bloks = 0;
+  ArticleStream articles(outputWriter, 1252, encoder, bloks);
+  SectionStream sectionStream(sectionWriter, bloks);
+  ASSERT_TRUE(articles.openArticleBlock(true).ok());
+  GroupScanner scanner(spool.file, alternatives.file, groups, folder, articles, sectionStream);
+  ASSERT_TRUE(scanner.scanGroup(groups[0]).ok());
+  ASSERT_TRUE(sectionWriter.flush().ok());
+  EXPECT_EQ(scanner.sourceEntriesFound(), 0u);
+  EXPECT_EQ(bloks, 1u);
+  EXPECT_GT(sectionStream.sectionByteCount(), 0u);
+  int result = 0;
+  EXPECT_EQ(inflateOne(sections.bytes(), &result), "");
+  EXPECT_EQ(result, Z_STREAM_END);
+  encoderRelease(encoder);
+}
+
+// The six files of a compile run, under /tmp.
+struct ScratchRun {
+  ScratchFile input, spool, sections, groupTable, alternatives, output;
+  CompileFiles files() {
+    CompileFiles f;
+    f.input = std::move(input.file);
+    f.spool = std::move(spool.file);
+    f.sections = std::move(sections.file);
+    f.groupTable = std::move(groupTable.file);
+    f.alternatives = std::move(alternatives.file);
+    f.output = std::move(output.file);
+    return f;
+  }
+};
+
+std::string readAll(File& file) {
+  std::string bytes(static_cast<size_t>(file.size()), '\0');
+  EXPECT_EQ(file.readAt(0, bytes.data(), bytes.size()), static_cast<int64_t>(bytes.size()));
+  return bytes;
+}
+
+TEST(DictionaryCompiler, HeaderIsWrittenTwiceDifferingOnlyInItsOffsets) {
+  ScratchRun run;
+  CompileFiles files = run.files();
+  WordForms wordForms(1251);
+  wordForms.reset();
+  DictionaryCompiler compiler(1251, 0, wordForms, files);
+  std::string source = "\xE4\xEE\xEC  house\n";
+  size_t carry = 0;
+  ASSERT_TRUE(
+      compiler.consumeSourceChunk(reinterpret_cast<uint8_t*>(source.data()), source.size(), &carry)
+          .ok());
+  EXPECT_EQ(compiler.mainEntries(), 1u);
+  ASSERT_TRUE(compiler.prepareCompiledDictionary().ok());
+  // The spool holds the entry and the end mark; the alternative headwords file its end mark.
+  EXPECT_EQ(readAll(files.spool),
+            std::string("\1\0\x34\x04\x3E\x04\x3C\x04\2\0h\0o\0u\0s\0e\0\1\0", 22));
+  EXPECT_EQ(readAll(files.alternatives), std::string("\1\0", 2));
+  const std::string before = readAll(files.output);
+  ASSERT_EQ(before.size(), 52u);
+  EXPECT_EQ(before.substr(48), "\x01\x04\x15\x04");
+
+  std::FILE* console = std::tmpfile();
+  ASSERT_TRUE(compiler.scanGroups(console).ok());
+  std::fclose(console);
+  ASSERT_TRUE(compiler.assembleCompiledDictionary().ok());
+  const std::string after = readAll(files.output);
+  EXPECT_EQ(after.substr(0, 24), before.substr(0, 24));
+  EXPECT_EQ(before.substr(24, 24), std::string(24, '\0'));
+  const uint8_t* header = reinterpret_cast<const uint8_t*>(after.data());
+  EXPECT_EQ(decodeFixed64(header + 24), 52u);
+  EXPECT_EQ(decodeFixed64(header + 40), decodeFixed64(header + 32) + 16);
+  EXPECT_EQ(after.substr(48, 4), before.substr(48, 4));
+}
+
+TEST(DictionaryCompiler, DoubleByteSourcesAreStoredAsUtf8) {
+  EXPECT_EQ(storedCodePage(932), 65001);
+  EXPECT_EQ(storedCodePage(936), 65001);
+  EXPECT_EQ(storedCodePage(949), 65001);
+  EXPECT_EQ(storedCodePage(950), 65001);
+  EXPECT_EQ(storedCodePage(1251), 1251);
+  EXPECT_EQ(storedCodePage(1200), 1200);
+  EXPECT_EQ(storedCodePage(65001), 65001);
+}
+
+}  // namespace
+}  // namespace zorvak::testing
