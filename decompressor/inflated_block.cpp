@@ -1,13 +1,14 @@
 #include "decompressor/inflated_block.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "text/codepage.h"
 
 namespace zorvak {
 namespace {
 
-constexpr size_t kChunkBytes = 128;
+constexpr size_t kChunkBytes = 64;
 // A block is inflated at once up to this size; one that yields more (an article of its own that
 // long, or a hostile stream) is inflated only as far as it is asked to.
 constexpr size_t kEagerBytes = 1 << 20;
@@ -58,22 +59,23 @@ void InflatedBlock::countUnits(size_t from) {
   }
   // The bytes of a chunk left partly filled by the last call are counted again from its start.
   size_t chunk = from / kChunkBytes;
-  if (chunk < unitsBeforeChunk_.size()) {
-    units_ = unitsBeforeChunk_[chunk];
-    unitsBeforeChunk_.resize(chunk);
+  if (chunk < chunks_.size()) {
+    units_ = chunks_[chunk].unitsBefore;
+    chunks_.resize(chunk);
   }
   for (; chunk * kChunkBytes < bytes_.size(); ++chunk)
     countChunk(chunk);
 }
 
 void InflatedBlock::countChunk(size_t chunk) {
-  unitsBeforeChunk_.push_back(units_);
   const size_t first = chunk * kChunkBytes;
-  const size_t last = std::min(first + kChunkBytes, bytes_.size());
-  uint64_t begun = 0;
-  for (size_t i = first; i < last; ++i)
-    begun += !isContinuation(bytes_[i]);
-  units_ += begun;
+  const size_t count = std::min(kChunkBytes, bytes_.size() - first);
+  const uint8_t* bytes = bytes_.data() + first;
+  uint64_t leads = 0;
+  for (size_t i = 0; i < count; ++i)
+    leads |= uint64_t{!isContinuation(bytes[i])} << i;
+  chunks_.push_back(Chunk{units_, leads});
+  units_ += static_cast<uint64_t>(std::popcount(leads));
 }
 
 size_t InflatedBlock::unitOffset(uint64_t unit) const {
@@ -86,20 +88,19 @@ size_t InflatedBlock::unitOffset(uint64_t unit) const {
     case UnitRule::kUtf8:
       break;
   }
-  // The last chunk that begins with fewer than `unit` + 1 units before it holds the unit.
-  const auto after = std::upper_bound(unitsBeforeChunk_.begin(), unitsBeforeChunk_.end(), unit);
-  const size_t chunk = static_cast<size_t>(after - unitsBeforeChunk_.begin()) - 1;
-  uint64_t seen = unitsBeforeChunk_[chunk];
-  size_t offset = chunk * kChunkBytes;
-  for (;; ++offset) {
-    if (isContinuation(bytes_[offset])) continue;
-    if (seen == unit) return offset;
-    ++seen;
-  }
+  // The last chunk with at most `unit` units before it holds the unit's first byte.
+  const auto after = std::upper_bound(
+      chunks_.begin(), chunks_.end(), unit,
+      [](uint64_t value, const Chunk& chunk) { return value < chunk.unitsBefore; });
+  const size_t chunk = static_cast<size_t>(after - chunks_.begin()) - 1;
+  uint64_t leads = chunks_[chunk].leads;
+  for (uint64_t skip = unit - chunks_[chunk].unitsBefore; skip > 0; --skip)
+    leads &= leads - 1;
+  return chunk * kChunkBytes + static_cast<size_t>(std::countr_zero(leads));
 }
 
 size_t InflatedBlock::footprint() const {
-  return bytes_.capacity() + unitsBeforeChunk_.capacity() * sizeof(uint64_t) +
+  return bytes_.capacity() + chunks_.capacity() * sizeof(Chunk) +
          (source_ != nullptr ? kStreamFootprint : 0);
 }
 

@@ -56,9 +56,13 @@ class InflatedBlock {
   std::vector<uint8_t> bytes_;
   uint64_t units_ = 0;
   bool complete_ = false;
-  // kUtf8: the number of units begun before each run of kChunkBytes bytes, so that a unit is
-  // found by a binary search and a scan of at most one run.
-  std::vector<uint64_t> unitsBeforeChunk_;
+  // kUtf8: per run of 64 bytes, the units begun before it and a bit per byte that begins a
+  // unit, so that a unit is found by a binary search and a few bit operations.
+  struct Chunk {
+    uint64_t unitsBefore;
+    uint64_t leads;
+  };
+  std::vector<Chunk> chunks_;
 };
 
 }  // namespace zorvak
