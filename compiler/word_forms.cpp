@@ -31,11 +31,12 @@ void WordForms::reset() {
   formBuffer_[0] = 0;
   offered_ = 0;
   stored_ = 0;
-  units_.clear();
+  pages_.clear();
+  pageFill_ = kPageUnits;
   lemmas_.clear();
   records_.clear();
-  buckets_.clear();
-  bucketOfUnit_.clear();
+  bucketKeys_.clear();
+  hasBucket_.clear();
   lemmaIndex_.clear();
   pairIndex_.clear();
 }
@@ -127,7 +128,7 @@ void WordForms::storeForm() {
   const bool newLemma = lemmaId == kNoRecord;
   if (newLemma) lemmaId = addLemma(lemma, lemmaHash);
   const uint32_t id = static_cast<uint32_t>(records_.size());
-  records_.push_back(Record{lemmaId, addText(form), kNoRecord, kNoRecord});
+  records_.push_back(Record{addText(form), lemmaId, kNoRecord});
   pairIndex_.insert(newLemma ? hashUnits(form, lemmaId + 1ull) : pairHash, id);
 
   Lemma& owner = lemmas_[lemmaId];
@@ -138,15 +139,10 @@ void WordForms::storeForm() {
   }
   owner.last = id;
 
-  if (bucketOfUnit_.empty()) bucketOfUnit_.assign(0x10000, kNoRecord);
-  uint32_t& bucketId = bucketOfUnit_[lemma[0]];
-  if (bucketId == kNoRecord) {
-    bucketId = static_cast<uint32_t>(buckets_.size());
-    buckets_.push_back(Bucket{lemma[0], id, id});
-  } else {
-    Bucket& bucket = buckets_[bucketId];
-    records_[bucket.last].nextOfBucket = id;
-    bucket.last = id;
+  if (hasBucket_.empty()) hasBucket_.assign(0x10000, false);
+  if (!hasBucket_[lemma[0]]) {
+    hasBucket_[lemma[0]] = true;
+    bucketKeys_.push_back(lemma[0]);
   }
   ++stored_;
 }
@@ -169,10 +165,16 @@ uint32_t WordForms::addLemma(std::span<const uint16_t> lemma, uint64_t hash) {
   return id;
 }
 
-uint32_t WordForms::addText(std::span<const uint16_t> units) {
-  const uint32_t offset = static_cast<uint32_t>(units_.size());
-  units_.push_back(static_cast<uint16_t>(units.size()));
-  units_.insert(units_.end(), units.begin(), units.end());
+uint64_t WordForms::addText(std::span<const uint16_t> units) {
+  if (pageFill_ + 1 + units.size() > kPageUnits) {
+    pages_.push_back(std::make_unique_for_overwrite<uint16_t[]>(kPageUnits));
+    pageFill_ = 0;
+  }
+  const uint64_t offset = (uint64_t{pages_.size() - 1} << kPageBits) | pageFill_;
+  uint16_t* text = pages_.back().get() + pageFill_;
+  text[0] = static_cast<uint16_t>(units.size());
+  std::copy(units.begin(), units.end(), text + 1);
+  pageFill_ += 1 + units.size();
   return offset;
 }
 

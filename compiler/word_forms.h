@@ -19,8 +19,8 @@ namespace zorvak {
 // line ends are dropped, lemmas and forms are lower-cased and cut at 1023 units, a form that
 // begins with its lemma is not kept, and a (lemma, form) pair is kept once. The records are
 // grouped in buckets by the lemma's first unit, buckets in the order their units first
-// occurred, records in the order stored; each lemma's forms are also chained in stored order
-// so that the forms of a headword are found by one hash lookup.
+// occurred, records in the order stored; each lemma's records are chained in stored order, so
+// that the forms of a headword are found by one hash lookup.
 class WordForms {
  public:
   // Longest lemma or form kept, in units; longer ones are cut.
@@ -48,13 +48,13 @@ class WordForms {
   uint32_t firstOfLemma(std::span<const uint16_t> lemma) const;
   uint32_t nextOfLemma(uint32_t record) const { return records_[record].nextOfLemma; }
 
-  // The buckets in the order their keys first occurred, and each bucket's records in order.
-  size_t bucketCount() const { return buckets_.size(); }
-  uint16_t bucketKey(size_t bucket) const { return buckets_[bucket].key; }
-  uint32_t firstOfBucket(size_t bucket) const { return buckets_[bucket].first; }
-  uint32_t nextOfBucket(uint32_t record) const { return records_[record].nextOfBucket; }
+  // The first units of the lemmas, in the order they first occurred: the buckets of the table.
+  // A bucket's records are the records whose lemma begins with its key, in stored order.
+  size_t bucketCount() const { return bucketKeys_.size(); }
+  uint16_t bucketKey(size_t bucket) const { return bucketKeys_[bucket]; }
 
-  // A record's lemma and form.
+  // The records in stored order, and a record's lemma and form.
+  uint32_t recordCount() const { return static_cast<uint32_t>(records_.size()); }
   std::span<const uint16_t> lemma(uint32_t record) const {
     return text(lemmas_[records_[record].lemma].text);
   }
@@ -65,22 +65,15 @@ class WordForms {
 
   // A distinct lemma: its text and the first and last of its records.
   struct Lemma {
-    uint32_t text;
+    uint64_t text;
     uint32_t first;
     uint32_t last;
   };
-  // A stored pair: the lemma's index, the form's text and the next records of the same lemma
-  // and of the same bucket.
+  // A stored pair: the form's text, the lemma's index and the next record of the same lemma.
   struct Record {
+    uint64_t form;
     uint32_t lemma;
-    uint32_t form;
     uint32_t nextOfLemma;
-    uint32_t nextOfBucket;
-  };
-  struct Bucket {
-    uint16_t key;
-    uint32_t first;
-    uint32_t last;
   };
 
   // Stores the form buffer under the lemma buffer, by the prefix and duplicate rules.
@@ -88,9 +81,10 @@ class WordForms {
   uint32_t findLemma(std::span<const uint16_t> lemma, uint64_t hash) const;
   uint32_t addLemma(std::span<const uint16_t> lemma, uint64_t hash);
   // Appends a text to the arena as its length followed by its units; returns its offset.
-  uint32_t addText(std::span<const uint16_t> units);
-  std::span<const uint16_t> text(uint32_t offset) const {
-    return {units_.data() + offset + 1, units_[offset]};
+  uint64_t addText(std::span<const uint16_t> units);
+  std::span<const uint16_t> text(uint64_t offset) const {
+    const uint16_t* units = pages_[offset >> kPageBits].get() + (offset & (kPageUnits - 1));
+    return {units + 1, units[0]};
   }
 
   int32_t codePage_;
@@ -106,13 +100,18 @@ class WordForms {
   uint32_t offered_ = 0;
   uint32_t stored_ = 0;
 
-  // Every lemma and form text, each as its length followed by its units.
-  std::vector<uint16_t> units_;
+  // Every lemma and form text, each as its length followed by its units, in pages that are
+  // never moved (growing costs no copy); a text never crosses a page end. A text's offset is
+  // its page number shifted left by kPageBits, plus its place in the page.
+  static constexpr unsigned kPageBits = 20;
+  static constexpr size_t kPageUnits = size_t{1} << kPageBits;
+  std::vector<std::unique_ptr<uint16_t[]>> pages_;
+  size_t pageFill_ = kPageUnits;
   std::vector<Lemma> lemmas_;
   std::vector<Record> records_;
-  std::vector<Bucket> buckets_;
-  // The bucket of each first unit, kNoRecord where there is none yet.
-  std::vector<uint32_t> bucketOfUnit_;
+  std::vector<uint16_t> bucketKeys_;
+  // Which first units have a bucket.
+  std::vector<bool> hasBucket_;
   // Lemmas by their text, and records by (lemma, form).
   IdHashIndex lemmaIndex_;
   IdHashIndex pairIndex_;
