@@ -115,21 +115,22 @@ void WordForms::storeForm() {
   // A form that equals its lemma or merely extends it is found under the lemma already.
   if (formLength_ >= lemmaLength_ && std::equal(lemma.begin(), lemma.end(), form.begin())) return;
 
+  // A new lemma has no records yet, so its first form cannot be a duplicate.
   const uint64_t lemmaHash = hashUnits(lemma);
   uint32_t lemmaId = findLemma(lemma, lemmaHash);
-  const uint64_t pairHash = hashUnits(form, lemmaId == kNoRecord ? 0 : lemmaId + 1ull);
-  if (lemmaId != kNoRecord) {
+  const bool newLemma = lemmaId == kNoRecord;
+  if (newLemma) lemmaId = addLemma(lemma, lemmaHash);
+  const uint64_t pairHash = hashUnits(form, lemmaId + uint64_t{1});
+  if (!newLemma) {
     const uint32_t duplicate = pairIndex_.find(pairHash, [&](uint32_t record) {
       return records_[record].lemma == lemmaId && sameUnits(this->form(record), form);
     });
     if (duplicate != IdHashIndex::kNone) return;
   }
 
-  const bool newLemma = lemmaId == kNoRecord;
-  if (newLemma) lemmaId = addLemma(lemma, lemmaHash);
   const uint32_t id = static_cast<uint32_t>(records_.size());
   records_.push_back(Record{addText(form), lemmaId, kNoRecord});
-  pairIndex_.insert(newLemma ? hashUnits(form, lemmaId + 1ull) : pairHash, id);
+  pairIndex_.insert(pairHash, id);
 
   Lemma& owner = lemmas_[lemmaId];
   if (owner.first == kNoRecord) {
