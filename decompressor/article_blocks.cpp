@@ -14,9 +14,14 @@ Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, Art
   *text = ArticleText{};
   // The sum wraps like any 64-bit offset; a block past the end of the file simply yields nothing.
   SlotList::iterator slot = find(articleDataOffset_ + block);
+  if (start < slot->block->firstUnit()) {
+    // The block let go of this article's text when it grew very large: inflate it again.
+    ++inflations_;
+    slot->block = std::make_unique<InflatedBlock>(input_, slot->key, rule_);
+  }
   InflatedBlock& inflated = *slot->block;
   const uint64_t end = uint64_t{start} + length;
-  Status status = inflated.reach(end, scratch_.data());
+  Status status = inflated.reach(end, start, scratch_.data());
   held_ -= slot->footprint;
   slot->footprint = inflated.footprint();
   held_ += slot->footprint;

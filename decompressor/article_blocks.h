@@ -41,6 +41,8 @@ class ArticleBlocks {
 
   // Blocks inflated so far, counting those inflated again after they were let go.
   uint64_t inflations() const { return inflations_; }
+  // Memory held by the kept blocks.
+  size_t held() const { return held_; }
 
  private:
   struct Slot {

@@ -151,5 +151,65 @@ TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
 
 INSTANTIATE_TEST_SUITE_P(CodePages, ArticleBlocksTest, ::testing::Values(1252, 1200, 65001));
 
+// A file holding one deflated block right after the header and substitution item.
+class OneBlockFile {
+ public:
+  explicit OneBlockFile(const Bytes& text) {
+    const int fd = mkstemp(name_);
+    EXPECT_GE(fd, 0);
+    close(fd);
+    const Bytes file = Bytes(kHeaderSize + kSubstitutionItemSize, '\0') + deflateBytes(text);
+    std::ofstream(name_, std::ios::binary) << file;
+    file_ = File::openForReading(name_);
+    size_ = file.size();
+  }
+  ~OneBlockFile() {
+    file_.close();
+    std::remove(name_);
+  }
+  InputReader reader() { return InputReader(file_, size_); }
+
+ private:
+  char name_[32] = "/tmp/zorvak-block-XXXXXX";
+  File file_;
+  uint64_t size_ = 0;
+};
+
+std::string textOf(const ArticleText& text) {
+  return text.found ? std::string(reinterpret_cast<const char*>(text.data), text.size) : "(lost)";
+}
+
+// A block that yields far more than real articles ever fill (as a hostile file's may) is not
+// held whole to reach an article deep inside it.
+TEST(ArticleBlocks, ArticleDeepInAHugeBlockKeepsLittleOfIt) {
+  Bytes text(40 << 20, 'a');
+  text.replace(30 << 20, 5, "HELLO");
+  text.replace(10, 3, "xyz");
+  OneBlockFile file(text);
+  InputReader reader = file.reader();
+  ArticleBlocks blocks(reader, kHeaderSize + kSubstitutionItemSize, 1252);
+  ArticleText got;
+  ASSERT_TRUE(blocks.fetch(0, 30 << 20, 5, &got).ok());
+  EXPECT_EQ(textOf(got), "HELLO");
+  EXPECT_LT(blocks.held(), size_t{16} << 20);
+  ASSERT_TRUE(blocks.fetch(0, 10, 3, &got).ok());
+  EXPECT_EQ(textOf(got), "xyz");
+  EXPECT_EQ(blocks.inflations(), 2u);
+}
+
+TEST(ArticleBlocks, LongRunOfContinuationBytesIsLetGo) {
+  // With UTF-8 the run belongs to the unit before it, or to no unit at the block's start.
+  for (const Bytes& lead : {Bytes(), Bytes("\xC3")}) {
+    OneBlockFile file(lead + Bytes(32 << 20, '\x80') + "xyz");
+    InputReader reader = file.reader();
+    ArticleBlocks blocks(reader, kHeaderSize + kSubstitutionItemSize, 65001);
+    ArticleText got;
+    const uint32_t first = lead.empty() ? 0 : 1;
+    ASSERT_TRUE(blocks.fetch(0, first + 1, 2, &got).ok());
+    EXPECT_EQ(textOf(got), "yz");
+    EXPECT_LT(blocks.held(), size_t{12} << 20);
+  }
+}
+
 }  // namespace
 }  // namespace zorvak::testing

@@ -12,6 +12,10 @@ constexpr size_t kChunkBytes = 64;
 // A block is inflated at once up to this size; one that yields more (an article of its own that
 // long, or a hostile stream) is inflated only as far as it is asked to.
 constexpr size_t kEagerBytes = 1 << 20;
+// A block that has yielded this much while an article further on is sought lets go of the text
+// before that article, so that a stored start far into a hostile block costs no more memory
+// than this. A block of real articles never comes near it.
+constexpr size_t kTrimBytes = size_t{4} << 20;
 // What an open inflate stream holds besides its text (state, window, input piece).
 constexpr size_t kStreamFootprint = 48 * 1024;
 
@@ -30,8 +34,15 @@ UnitRule unitRuleFor(int32_t codePage) {
 InflatedBlock::InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule)
     : rule_(rule), source_(std::make_unique<ZlibSource>(input, fileOffset)) {}
 
-Status InflatedBlock::reach(uint64_t unit, uint8_t* scratch) {
+Status InflatedBlock::reach(uint64_t unit, uint64_t keepFrom, uint8_t* scratch) {
   while (source_ != nullptr && (units_ <= unit || bytes_.size() < kEagerBytes)) {
+    if (bytes_.size() >= kTrimBytes) {
+      // A unit's first byte is kept until the unit is over: with UTF-8 its continuation bytes
+      // are never taken for units of their own, with two bytes a unit the pairs stay aligned.
+      // UTF-8 may let go of the last unit too, as what follows it starts with a lead byte.
+      const uint64_t last = rule_ == UnitRule::kUtf8 ? units_ : units_ - 1;
+      dropBefore(std::min(keepFrom, last));
+    }
     size_t produced = 0;
     ZlibSource::Outcome outcome;
     ZORVAK_RETURN_IF_ERROR(source_->inflateStep(scratch, &produced, &outcome));
@@ -46,13 +57,24 @@ Status InflatedBlock::reach(uint64_t unit, uint8_t* scratch) {
   return Status::Ok();
 }
 
+void InflatedBlock::dropBefore(uint64_t unit) {
+  const size_t offset = unitOffset(unit);
+  if (offset == 0) return;
+  bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+  bytes_.shrink_to_fit();
+  firstUnit_ = unit;
+  units_ = unit;
+  chunks_.clear();
+  countUnits(0);
+}
+
 void InflatedBlock::countUnits(size_t from) {
   switch (rule_) {
     case UnitRule::kByte:
-      units_ = bytes_.size();
+      units_ = firstUnit_ + bytes_.size();
       return;
     case UnitRule::kPair:
-      units_ = (bytes_.size() + 1) / 2;
+      units_ = firstUnit_ + (bytes_.size() + 1) / 2;
       return;
     case UnitRule::kUtf8:
       break;
@@ -82,9 +104,9 @@ size_t InflatedBlock::unitOffset(uint64_t unit) const {
   if (unit >= units_) return bytes_.size();
   switch (rule_) {
     case UnitRule::kByte:
-      return static_cast<size_t>(unit);
+      return static_cast<size_t>(unit - firstUnit_);
     case UnitRule::kPair:
-      return static_cast<size_t>(unit * 2);
+      return static_cast<size_t>((unit - firstUnit_) * 2);
     case UnitRule::kUtf8:
       break;
   }

@@ -30,22 +30,28 @@ class InflatedBlock {
   InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule);
 
   // Inflates on until unit `unit` has begun (its first byte is held), or the stream is over.
-  // Small blocks are inflated whole at once, so that their stream can be let go. `scratch`
-  // receives each inflate call's output (ZlibSource::kOutputSize bytes); it is shared by all
-  // blocks so that only the text kept is allocated per block.
-  Status reach(uint64_t unit, uint8_t* scratch);
+  // Small blocks are inflated whole at once, so that their stream can be let go. Units before
+  // `keepFrom` may be let go when the block grows very large. `scratch` receives each inflate
+  // call's output (ZlibSource::kOutputSize bytes); it is shared by all blocks so that only the
+  // text kept is allocated per block.
+  Status reach(uint64_t unit, uint64_t keepFrom, uint8_t* scratch);
 
-  // Units begun so far: each has at least its first byte held.
+  // Units begun so far: each from firstUnit() on has at least its first byte held.
   uint64_t units() const { return units_; }
+  // The first unit whose text is still held; 0 unless the block grew very large.
+  uint64_t firstUnit() const { return firstUnit_; }
   // True once the stream has ended properly, so that units() is the block's whole text.
   bool complete() const { return complete_; }
-  // Byte offset in the held text where unit `unit` (<= units()) begins; units() gives the end.
+  // Byte offset in the held text where unit `unit` (firstUnit() to units()) begins; units()
+  // gives the end.
   size_t unitOffset(uint64_t unit) const;
   const uint8_t* bytes() const { return bytes_.data(); }
   // Memory held, for the cache's budget.
   size_t footprint() const;
 
  private:
+  // Lets go of the text before unit `unit` (firstUnit() to units(); units() lets go of all).
+  void dropBefore(uint64_t unit);
   // Takes the bytes [from, bytes_.size()) into the unit count and the unit index.
   void countUnits(size_t from);
   // kUtf8: units begun in the bytes of the index chunk that ends at bytes_.size().
@@ -55,6 +61,7 @@ class InflatedBlock {
   std::unique_ptr<ZlibSource> source_;  // null once the stream is over
   std::vector<uint8_t> bytes_;
   uint64_t units_ = 0;
+  uint64_t firstUnit_ = 0;
   bool complete_ = false;
   // kUtf8: per run of 64 bytes, the units begun before it and a bit per byte that begins a
   // unit, so that a unit is found by a binary search and a few bit operations.
