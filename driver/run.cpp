@@ -9,6 +9,7 @@
 #include "decompressor/decompressor.h"
 #include "driver/chunk_reader.h"
 #include "driver/help.h"
+#include "driver/interrupt.h"
 #include "driver/platform/file.h"
 #include "text/codepage.h"
 
@@ -43,11 +44,18 @@ class CompileCleanup {
     for (const std::string& name : created_)
       removeFile(name);
   }
-  void created(const std::string& name) { created_.push_back(name); }
-  void commit() { committed_ = true; }
+  void created(const std::string& name) {
+    created_.push_back(name);
+    interrupted_.add(name);
+  }
+  void commit() {
+    committed_ = true;
+    interrupted_.clear();
+  }
 
  private:
   CompileFiles& files_;
+  InterruptGuard interrupted_;
   std::vector<std::string> created_;
   bool committed_ = false;
 };
@@ -159,6 +167,8 @@ int runDecompress(const RunSettings& settings, std::FILE* console) {
   std::string temporaryName;
   File output = File::createUnique(finalName + ".", &temporaryName);
   if (!output.isOpen()) return fail(console, Status::Error("error create out file!"));
+  InterruptGuard interrupted;
+  interrupted.add(temporaryName);
 
   DecompressResult result = decompressDictionary(input, output, console);
   input.close();

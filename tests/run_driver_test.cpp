@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -158,6 +161,32 @@ TEST(RunDriver, RejectedInputLeavesAnExistingText) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(folder.list(), (Names{"d.zorvak", "d.zorvak.txt"}));
   EXPECT_EQ(folder.read("d.zorvak.txt"), "earlier text");
+}
+
+TEST(RunDriver, InterruptedCompileTakesAwayItsFiles) {
+  ScratchFolder folder;
+  // A pipe as the source keeps the run waiting in its source phase, with every file created.
+  ASSERT_EQ(mkfifo(folder.file("d.txt").c_str(), 0644), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    if (chdir(folder.path().c_str()) != 0) _exit(127);
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execl(ZORVAK_BINARY, ZORVAK_BINARY, "d.txt", "1252", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int writer = open(folder.file("d.txt").c_str(), O_WRONLY);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(write(writer, "a  b\n", 5), 5);
+  for (int i = 0; i < 500 && folder.list().size() < 6; ++i)
+    usleep(10000);
+  EXPECT_EQ(folder.list().size(), 6u) << "input, four temporaries and the output under way";
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(writer);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(folder.list(), Names{"d.txt"});
 }
 
 }  // namespace
