@@ -126,11 +126,12 @@ TEST(CompileWithAlternatives, FailedWriteOfTheAlternativesIsReported) {
   std::string source;
   std::string forms;
   for (int i = 0; i < 100; ++i) {
-    const std::string headword = "w" + std::to_string(1000 + i) + std::string(200, 'x');
+    std::string headword = "w";
+    headword += std::to_string(1000 + i) + std::string(200, 'x');
     source += headword + "  a\n";
     forms += headword + ":";
     for (int f = 0; f < 50; ++f)
-      forms += "f" + std::to_string(f) + ",";
+      forms += 'f' + std::to_string(f) + ',';
     forms += "\n";
   }
   folder.write("d.txt", source);
