@@ -226,5 +226,25 @@ TEST(Decompress, DamagedEntriesAreSalvagedAndReported) {
   EXPECT_EQ(lost.text, "a  bc\r\nb  \r\nc  \r\n");
 }
 
+TEST(Decompress, HostileNumbersLoseOnlyTheirOwnText) {
+  // Article locations that lie outside the file, wrap around, or overflow a 32-bit sum.
+  TestDictionary dictionary(65001);
+  dictionary.blocks = {"abc"};
+  dictionary.groups = {{1,
+                        {{u"a", kNone, 0, 1},
+                         {u"b", 0, 0xFFFFFFFF, 0xFFFFFFFF},
+                         {u"c", 0, 1, 0xFFFFFFFF},
+                         {u"d", uint64_t{1} << 63, 0, 1},
+                         {u"e", 0, 2, 1}}}};
+  // A second group whose section lies far past the end of the file.
+  dictionary.groups.push_back({2, {{u"f"}}, ~uint64_t{0} - 5});
+  Bytes file = dictionary.build();
+  Outcome outcome = decompress(file);
+  EXPECT_EQ(outcome.message, "error file!");
+  EXPECT_TRUE(outcome.keepOutput);
+  EXPECT_EQ(outcome.text, "a  \r\nb  \r\nc  \r\nd  \r\ne  c\r\n");
+  EXPECT_EQ(outcome.console, "read 00000001 00000005-00000000\rread 00000002 00000005-00000000\r");
+}
+
 }  // namespace
 }  // namespace zorvak::testing

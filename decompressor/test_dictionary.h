@@ -87,6 +87,7 @@ struct TestDictionary {
   struct Group {
     uint32_t key = 0;
     std::vector<TestEntry> entries;
+    std::optional<uint64_t> sectionOffset = {};  // written instead of the real one
   };
   std::vector<Group> groups;
 
@@ -105,7 +106,8 @@ struct TestDictionary {
     Bytes sections;
     uint32_t entryCount = 0;
     for (const Group& group : groups) {
-      GroupRecord record{group.key, static_cast<uint32_t>(group.entries.size()), sections.size()};
+      GroupRecord record{group.key, static_cast<uint32_t>(group.entries.size()),
+                         group.sectionOffset.value_or(sections.size())};
       uint8_t bytes[kGroupRecordSize];
       encodeGroupRecord(record, bytes);
       table.append(reinterpret_cast<const char*>(bytes), kGroupRecordSize);
