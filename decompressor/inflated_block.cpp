@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <bit>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "text/codepage.h"
 
 namespace zorvak {
@@ -21,6 +25,45 @@ constexpr size_t kStreamFootprint = 48 * 1024;
 
 bool isContinuation(uint8_t byte) {
   return (byte & 0xC0) == 0x80;
+}
+
+// A bit for each of `count` bytes (at most 64) that is not a UTF-8 continuation byte.
+uint64_t leadBits(const uint8_t* bytes, size_t count) {
+  uint64_t leads = 0;
+  for (size_t i = 0; i < count; ++i)
+    leads |= uint64_t{!isContinuation(bytes[i])} << i;
+  return leads;
+}
+
+// The same for a whole run of 64 bytes, sixteen bytes at a time where the processor allows.
+uint64_t leadBits(const uint8_t* bytes) {
+#if defined(__SSE2__)
+  const __m128i top = _mm_set1_epi8(static_cast<char>(0xC0));
+  const __m128i continuation = _mm_set1_epi8(static_cast<char>(0x80));
+  uint64_t continuations = 0;
+  for (int part = 0; part < 4; ++part) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+    const __m128i match = _mm_cmpeq_epi8(_mm_and_si128(chunk, top), continuation);
+    continuations |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(match)))
+                     << (16 * part);
+  }
+  return ~continuations;
+#else
+  return leadBits(bytes, 64);
+#endif
+}
+
+// The position of the set bit of `bits` that has `skip` set bits below it (there is one).
+unsigned selectBit(uint64_t bits, uint64_t skip) {
+  unsigned base = 0;
+  for (;; bits >>= 8, base += 8) {
+    const uint64_t inByte = static_cast<uint64_t>(std::popcount(bits & 0xFF));
+    if (skip < inByte) break;
+    skip -= inByte;
+  }
+  for (; skip > 0; --skip)
+    bits &= bits - 1;
+  return base + static_cast<unsigned>(std::countr_zero(bits));
 }
 
 }  // namespace
@@ -93,9 +136,7 @@ void InflatedBlock::countChunk(size_t chunk) {
   const size_t first = chunk * kChunkBytes;
   const size_t count = std::min(kChunkBytes, bytes_.size() - first);
   const uint8_t* bytes = bytes_.data() + first;
-  uint64_t leads = 0;
-  for (size_t i = 0; i < count; ++i)
-    leads |= uint64_t{!isContinuation(bytes[i])} << i;
+  const uint64_t leads = count == kChunkBytes ? leadBits(bytes) : leadBits(bytes, count);
   chunks_.push_back(Chunk{units_, leads});
   units_ += static_cast<uint64_t>(std::popcount(leads));
 }
@@ -115,10 +156,7 @@ size_t InflatedBlock::unitOffset(uint64_t unit) const {
       chunks_.begin(), chunks_.end(), unit,
       [](uint64_t value, const Chunk& chunk) { return value < chunk.unitsBefore; });
   const size_t chunk = static_cast<size_t>(after - chunks_.begin()) - 1;
-  uint64_t leads = chunks_[chunk].leads;
-  for (uint64_t skip = unit - chunks_[chunk].unitsBefore; skip > 0; --skip)
-    leads &= leads - 1;
-  return chunk * kChunkBytes + static_cast<size_t>(std::countr_zero(leads));
+  return chunk * kChunkBytes + selectBit(chunks_[chunk].leads, unit - chunks_[chunk].unitsBefore);
 }
 
 size_t InflatedBlock::footprint() const {
