@@ -106,15 +106,6 @@ TEST_F(ArticleStreamTest, WholeBatchesGetAnAddedZeroUnit) {
   EXPECT_EQ(blocks[1], std::string(2, '\0'));
 }
 
-TEST_F(ArticleStreamTest, FinalFlushClosesTheOpenBlock) {
-  article(5);
-  article(7);
-  const std::vector<std::string> blocks = finish();
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_EQ(blocks[0], repeated(12));
-  EXPECT_EQ(bloks_, 1u);
-}
-
 TEST_F(ArticleStreamTest, BatchedFeedingWritesTheSameBytesAsUnitByUnit) {
   std::u16string text;
   for (int i = 0; i < 20000; ++i)

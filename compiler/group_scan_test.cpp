@@ -56,19 +56,6 @@ TEST(EntryList, OrderIsByFoldedHeadwordAndStable) {
   EXPECT_EQ(order, (std::vector<uint32_t>{4, 3, 6, 7, 1, 2, 5, 0}));
 }
 
-TEST(EntryList, LowerCaseLettersCompareAsTheirPartners) {
-  EntryList list;
-  // Folded headwords hold no lower-case letters, but where one stands it counts as its partner.
-  const std::u16string a = u"Aé", b = u"AÉ", c = u"AF";
-  list.add(unitData(a), 2, unitData(a), 2, kNone, 0, 0);
-  list.add(unitData(b), 2, unitData(b), 2, kNone, 0, 1);
-  list.add(unitData(c), 2, unitData(c), 2, kNone, 0, 2);
-  const std::vector<EntryRecord>& r = list.records();
-  EXPECT_FALSE(list.compareEntries(r[0], r[1]));
-  EXPECT_FALSE(list.compareEntries(r[1], r[0]));
-  EXPECT_TRUE(list.compareEntries(r[2], r[0]));
-}
-
 TEST(GroupScanner, GroupWithoutEntriesGetsACompleteEmptySection) {
   ScratchFile spool, alternatives, output, sections;
   const std::u16string text = units("|a~x|");
@@ -154,16 +141,6 @@ TEST(DictionaryCompiler, HeaderIsWrittenTwiceDifferingOnlyInItsOffsets) {
   EXPECT_EQ(decodeFixed64(header + 24), 52u);
   EXPECT_EQ(decodeFixed64(header + 40), decodeFixed64(header + 32) + 16);
   EXPECT_EQ(after.substr(48, 4), before.substr(48, 4));
-}
-
-TEST(DictionaryCompiler, DoubleByteSourcesAreStoredAsUtf8) {
-  EXPECT_EQ(storedCodePage(932), 65001);
-  EXPECT_EQ(storedCodePage(936), 65001);
-  EXPECT_EQ(storedCodePage(949), 65001);
-  EXPECT_EQ(storedCodePage(950), 65001);
-  EXPECT_EQ(storedCodePage(1251), 1251);
-  EXPECT_EQ(storedCodePage(1200), 1200);
-  EXPECT_EQ(storedCodePage(65001), 65001);
 }
 
 }  // namespace
