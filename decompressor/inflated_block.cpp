@@ -18,7 +18,8 @@ constexpr size_t kChunkBytes = 64;
 constexpr size_t kEagerBytes = 1 << 20;
 // A block that has yielded this much while an article further on is sought lets go of the text
 // before that article, so that a stored start far into a hostile block costs no more memory
-// than this. A block of real articles never comes near it.
+// than this. Real blocks get this large only by one article that long, and then lose no more
+// than the short articles before it.
 constexpr size_t kTrimBytes = size_t{4} << 20;
 // What an open inflate stream holds besides its text (state, window, input piece).
 constexpr size_t kStreamFootprint = 48 * 1024;

@@ -54,7 +54,7 @@ class InflatedBlock {
   void dropBefore(uint64_t unit);
   // Takes the bytes [from, bytes_.size()) into the unit count and the unit index.
   void countUnits(size_t from);
-  // kUtf8: units begun in the bytes of the index chunk that ends at bytes_.size().
+  // kUtf8: indexes run `chunk` of the held bytes (the last run may be short).
   void countChunk(size_t chunk);
 
   UnitRule rule_;
