@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include <cstdint>
+#include <new>
 #include <optional>
 
 #include "compiler/compile_files.h"
@@ -198,10 +199,15 @@ int runProgram(const std::vector<std::string>& arguments, std::FILE* console) {
     case CommandKind::kRun:
       break;
   }
-  if (command.settings.codePage == kDecompressCodePage) {
-    return runDecompress(command.settings, console);
+  try {
+    if (command.settings.codePage == kDecompressCodePage) {
+      return runDecompress(command.settings, console);
+    }
+    return runCompile(command.settings, console);
+  } catch (const std::bad_alloc&) {
+    // The run's files were taken away while the failure unwound the run.
+    return fail(console, Status::Error("error out of memory!"));
   }
-  return runCompile(command.settings, console);
 }
 
 }  // namespace zorvak

@@ -78,6 +78,10 @@ RunResult ScratchFolder::run(const std::vector<std::string>& arguments,
       rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.memoryLimit != 0) {
+      rlimit limit{options.memoryLimit, options.memoryLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
     std::vector<char*> argv;
     std::string binary = ZORVAK_BINARY;
     argv.push_back(binary.data());

@@ -21,6 +21,8 @@ struct RunResult {
 struct RunOptions {
   // When not 0, the largest file size the program may write (writes beyond it fail).
   uint64_t fileSizeLimit = 0;
+  // When not 0, the most memory the program may take, in bytes.
+  uint64_t memoryLimit = 0;
 };
 
 // A folder under /tmp, removed with everything in it at the end of its scope.

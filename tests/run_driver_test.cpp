@@ -189,5 +189,24 @@ TEST(RunDriver, InterruptedCompileTakesAwayItsFiles) {
   EXPECT_EQ(folder.list(), Names{"d.txt"});
 }
 
+TEST(RunDriver, RunningOutOfMemoryIsReportedAndCleanedUp) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+  ScratchFolder folder;
+  // Many distinct forms under a small limit: the word forms table cannot grow.
+  std::string forms;
+  for (int i = 0; i < 400000; ++i)
+    forms += "lemma" + std::to_string(i) + ": f\n";
+  folder.write("forms.txt", forms);
+  folder.write("d.txt", "a  b\n");
+  RunOptions options;
+  options.memoryLimit = 48u << 20;
+  RunResult result = folder.run({"d.txt", "1252", "0", "forms.txt"}, options);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("error out of memory!"), std::string::npos) << result.output;
+  EXPECT_EQ(folder.list(), (Names{"d.txt", "forms.txt"}));
+}
+
 }  // namespace
 }  // namespace zorvak::testing
