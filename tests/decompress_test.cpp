@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ struct Family {
   const char* recompileCodePage;  // the header's code page, which the text comes back in
   std::u16string letters;         // headword letters the page can hold
 };
+
+void PrintTo(const Family& family, std::ostream* out) {
+  *out << family.codePage;
+}
 
 std::u16string range(char16_t first, char16_t last) {
   std::u16string units;
