@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# What decompress mode costs on the real German-English corpus, next to gzip: each case is
+# What decompress mode costs, next to gzip, on the real German-English corpus and on a generated
+# dictionary of 210 MB (the compile benchmark's, whose few groups are very large): each case is
 # compiled once, then decompressed; the same text, gzipped once, is decompressed by `gzip -dc`
 # into a file beside it, timed in the same run. Prints both wall times, the ratio, and the
 # decompressor's peak memory. Each time is the best of REPEAT runs (default 2). The
@@ -9,6 +10,7 @@
 # usage: bench/decompress_bench.sh [BUILD_DIR] [CORPUS_DIR]
 #   BUILD_DIR holds the zorvak program (default build); CORPUS_DIR the corpus files (default
 #   $ZORVAK_CORPUS, else BUILD_DIR/corpus, written by ../shared/corpora/build.sh when missing).
+#   The generated dictionary is kept in BUILD_DIR/bench-data and made only when missing.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,6 +24,12 @@ if [ ! -f "$corpus/deu-eng.1252.txt" ] || [ ! -f "$corpus/de.forms.utf8.txt" ]; 
   builder=$here/../../shared/corpora/build.sh
   [ -f "$builder" ] || { echo "decompress_bench: no corpus in $corpus and no $builder"; exit 1; }
   bash "$builder" "$corpus"
+fi
+
+data=$build/bench-data
+if [ ! -s "$data/gen.1251.shuffled.txt" ] || [ ! -s "$data/gen.utf8.shuffled.txt" ]; then
+  mkdir -p "$data"
+  python3 "$here/make_dictionary.py" "$data" 210
 fi
 
 work=$build/bench-decompress
@@ -42,15 +50,16 @@ best_ns() {
 
 seconds() { awk -v ns="$1" 'BEGIN { printf "%.2f", ns / 1e9 }'; }
 
-# One case: NAME SOURCE CODE_PAGE [ALL_WORDS [FORMS]].
+# One case: NAME FOLDER SOURCE CODE_PAGE [ALL_WORDS [FORMS]], the source and forms files in
+# FOLDER. The program holds its input exclusively, so each case works on copies of its own.
 bench_case() {
-  local name=$1 source=$2
-  shift 2
+  local name=$1 folder=$2 source=$3
+  shift 3
   mkdir -p "$name"
   (
     cd "$name"
     for file in "$source" "${@:3}"; do
-      cmp -s "$corpus/$file" "$file" 2>/dev/null || cp "$corpus/$file" "$file"
+      cmp -s "$folder/$file" "$file" 2>/dev/null || cp "$folder/$file" "$file"
     done
     if [ ! -s "$source.zorvak" ] || [ "$source" -nt "$source.zorvak" ] ||
       [ "$zorvak" -nt "$source.zorvak" ]; then
@@ -73,5 +82,7 @@ bench_case() {
   )
 }
 
-bench_case deu-eng.1252.flag0 deu-eng.1252.txt 1252 0
-bench_case deu-eng.utf8.flag1.forms deu-eng.utf8.txt 65001 1 de.forms.utf8.txt
+bench_case deu-eng.1252.flag0 "$corpus" deu-eng.1252.txt 1252 0
+bench_case deu-eng.utf8.flag1.forms "$corpus" deu-eng.utf8.txt 65001 1 de.forms.utf8.txt
+bench_case gen.1251 "$data" gen.1251.shuffled.txt 1251
+bench_case gen.utf8 "$data" gen.utf8.shuffled.txt 65001
