@@ -29,10 +29,11 @@ Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, Art
 
   const uint64_t units = inflated.units();
   if (units > end || (inflated.complete() && units == end)) {
-    const size_t first = inflated.unitOffset(start);
+    size_t chunk = 0;
+    const size_t first = inflated.unitOffset(start, &chunk);
     text->found = true;
     text->data = inflated.bytes() + first;
-    text->size = inflated.unitOffset(end) - first;
+    text->size = inflated.unitOffset(end, &chunk) - first;
   }
   evict();
   return Status::Ok();

@@ -1,6 +1,7 @@
 #include "decompressor/inflated_block.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #if defined(__SSE2__)
@@ -54,11 +55,19 @@ uint64_t leadBits(const uint8_t* bytes) {
 #endif
 }
 
+// The number of set bits of each byte value.
+constexpr std::array<uint8_t, 256> kBitsInByte = [] {
+  std::array<uint8_t, 256> table{};
+  for (unsigned value = 0; value < 256; ++value)
+    table[value] = static_cast<uint8_t>(std::popcount(value));
+  return table;
+}();
+
 // The position of the set bit of `bits` that has `skip` set bits below it (there is one).
 unsigned selectBit(uint64_t bits, uint64_t skip) {
   unsigned base = 0;
   for (;; bits >>= 8, base += 8) {
-    const uint64_t inByte = static_cast<uint64_t>(std::popcount(bits & 0xFF));
+    const uint64_t inByte = kBitsInByte[bits & 0xFF];
     if (skip < inByte) break;
     skip -= inByte;
   }
@@ -142,7 +151,7 @@ void InflatedBlock::countChunk(size_t chunk) {
   units_ += static_cast<uint64_t>(std::popcount(leads));
 }
 
-size_t InflatedBlock::unitOffset(uint64_t unit) const {
+size_t InflatedBlock::unitOffset(uint64_t unit, size_t* chunkHint) const {
   if (unit >= units_) return bytes_.size();
   switch (rule_) {
     case UnitRule::kByte:
@@ -152,11 +161,21 @@ size_t InflatedBlock::unitOffset(uint64_t unit) const {
     case UnitRule::kUtf8:
       break;
   }
-  // The last chunk with at most `unit` units before it holds the unit's first byte.
-  const auto after = std::upper_bound(
-      chunks_.begin(), chunks_.end(), unit,
-      [](uint64_t value, const Chunk& chunk) { return value < chunk.unitsBefore; });
-  const size_t chunk = static_cast<size_t>(after - chunks_.begin()) - 1;
+  // The last chunk with at most `unit` units before it holds the unit's first byte. A unit
+  // shortly after the hint's (the end of an article after its start) is found by walking on.
+  size_t chunk = 0;
+  if (chunkHint != nullptr && *chunkHint < chunks_.size() &&
+      chunks_[*chunkHint].unitsBefore <= unit && unit - chunks_[*chunkHint].unitsBefore < 256) {
+    chunk = *chunkHint;
+    while (chunk + 1 < chunks_.size() && chunks_[chunk + 1].unitsBefore <= unit)
+      ++chunk;
+  } else {
+    const auto after =
+        std::upper_bound(chunks_.begin(), chunks_.end(), unit,
+                         [](uint64_t value, const Chunk& run) { return value < run.unitsBefore; });
+    chunk = static_cast<size_t>(after - chunks_.begin()) - 1;
+  }
+  if (chunkHint != nullptr) *chunkHint = chunk;
   return chunk * kChunkBytes + selectBit(chunks_[chunk].leads, unit - chunks_[chunk].unitsBefore);
 }
 

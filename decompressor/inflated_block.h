@@ -43,8 +43,9 @@ class InflatedBlock {
   // True once the stream has ended properly, so that units() is the block's whole text.
   bool complete() const { return complete_; }
   // Byte offset in the held text where unit `unit` (firstUnit() to units()) begins; units()
-  // gives the end.
-  size_t unitOffset(uint64_t unit) const;
+  // gives the end. `chunkHint`, when given, carries where the last unit was found, so that the
+  // end of an article is found from its start.
+  size_t unitOffset(uint64_t unit, size_t* chunkHint = nullptr) const;
   const uint8_t* bytes() const { return bytes_.data(); }
   // Memory held, for the cache's budget.
   size_t footprint() const;
