@@ -55,11 +55,5 @@ TEST(EntryParser, HeadwordLengthsOutsideOneTo1023NeverComplete) {
   }
 }
 
-TEST(EntryParser, SectionEndingInsideAnEntryLeavesItUnfinished) {
-  const Bytes section = sectionText({{u"ab", 1, 0, 1}, {u"cd", 1, 0, 1}}, {});
-  EXPECT_EQ(parse(section.substr(0, section.size() - 1), 5),
-            (std::vector<std::string>{"ab@1/0/1", "unfinished"}));
-}
-
 }  // namespace
 }  // namespace zorvak::testing
