@@ -4,8 +4,10 @@
 
 namespace zorvak {
 
-DeflateStream::DeflateStream(const char* errorMessage)
-    : errorMessage_(errorMessage), output_(std::make_unique<uint8_t[]>(kOutputArea)) {}
+DeflateStream::DeflateStream(const char* errorMessage, size_t outputArea)
+    : errorMessage_(errorMessage),
+      outputArea_(outputArea),
+      output_(std::make_unique<uint8_t[]>(outputArea)) {}
 
 DeflateStream::~DeflateStream() {
   if (initialized_) deflateEnd(&stream_);
@@ -26,9 +28,9 @@ Status DeflateStream::deflateInput(const uint8_t* data, size_t size, int flush, 
   stream_.avail_in = static_cast<uInt>(size);
   for (;;) {
     stream_.next_out = output_.get();
-    stream_.avail_out = static_cast<uInt>(kOutputArea);
+    stream_.avail_out = static_cast<uInt>(outputArea_);
     const int result = deflate(&stream_, flush);
-    const size_t got = kOutputArea - stream_.avail_out;
+    const size_t got = outputArea_ - stream_.avail_out;
     if (got > 0) {
       ZORVAK_RETURN_IF_ERROR(out.append(output_.get(), got));
       *produced += got;

@@ -20,8 +20,9 @@ class DeflateStream {
   // Each deflate call gets an output area of this many bytes.
   static constexpr size_t kOutputArea = 65536;
 
-  // `errorMessage` reports a stream that zlib cannot set up or continue.
-  explicit DeflateStream(const char* errorMessage);
+  // `errorMessage` reports a stream that zlib cannot set up or continue. `outputArea` is the
+  // output room of each deflate call.
+  explicit DeflateStream(const char* errorMessage, size_t outputArea = kOutputArea);
   ~DeflateStream();
 
   DeflateStream(const DeflateStream&) = delete;
@@ -44,6 +45,7 @@ class DeflateStream {
   z_stream stream_{};
   bool initialized_ = false;
   bool open_ = false;
+  size_t outputArea_;
   std::unique_ptr<uint8_t[]> output_;
 };
 
