@@ -13,7 +13,7 @@ Status SectionStream::writeGroupSection(const void* bytes, size_t count, int flu
   bool ended = false;
   ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(static_cast<const uint8_t*>(bytes), count, flush,
                                               out_, &sectionBytes_, &ended));
-  if (ended) ++bloks_;
+  if (ended) closeGroupSection();
   return Status::Ok();
 }
 

@@ -25,6 +25,9 @@ class SectionStream {
   uint64_t sectionByteCount() const { return sectionBytes_; }
 
  private:
+  // The section has ended: it counts as one more finished stream.
+  void closeGroupSection() { ++bloks_; }
+
   BufferedWriter& out_;
   uint32_t& bloks_;
   DeflateStream stream_;
