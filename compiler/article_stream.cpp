@@ -77,7 +77,7 @@ Status ArticleStream::compressPending(size_t count, int flush) {
   if (codePage_ != kCodePageUtf16) {
     const int32_t encoded = encodeUnits(encoder_, codePage_, pending_, count, encoded_);
     // The encoder fails only when it cannot get memory for its table.
-    if (encoded < 0 || encoder_.failed) return Status::Error(kWriteError);
+    if (encoded < 0 || encoder_.failed) return Status::Error("error out of memory!");
     input = encoded_;
     size = static_cast<size_t>(encoded);
   }

@@ -62,6 +62,8 @@ DecompressResult DecompressRun::decompressDictionary() {
   status = output_.flush();
   if (!status.ok()) return DecompressResult{status, false};
   if (damaged_) return DecompressResult{Status::Error("error file!"), true};
+  // Headwords that could not be encoded (no memory for the code page table) are missing.
+  if (encoder_.failed) return DecompressResult{Status::Error("error out of memory!"), true};
   return DecompressResult{Status::Ok(), true};
 }
 
