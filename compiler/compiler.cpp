@@ -6,13 +6,11 @@
 
 #include "format/coding.h"
 #include "text/codepage.h"
-#include "text/decode.h"
 
 namespace zorvak {
 namespace {
 
 constexpr size_t kWriterCapacity = 1 << 20;
-constexpr size_t kDecodedUnits = 32800;
 constexpr const char* kOutputError = "error write out file!";
 
 }  // namespace
@@ -31,6 +29,7 @@ DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
       parser_(spool_, *this),
       alternatives_(files.alternatives, folder_, groups_),
       producer_(allWords, wordForms),
+      decoder_(codePage),
       outputWriter_(files.output, kWriterCapacity, kOutputError),
       sectionWriter_(files.sections, kWriterCapacity, "error write sec file!"),
       groupTableWriter_(files.groupTable, kWriterCapacity, "error write dat file!"),
@@ -45,22 +44,9 @@ DictionaryCompiler::~DictionaryCompiler() {
 }
 
 Status DictionaryCompiler::consumeSourceChunk(uint8_t* chunk, size_t size, size_t* carry) {
-  *carry = 0;
-  if (decodedCapacity_ < size + 1) {
-    decodedCapacity_ = std::max(size + 1, kDecodedUnits);
-    decoded_ = std::make_unique<uint16_t[]>(decodedCapacity_);
-  }
   size_t count = 0;
-  if (codePage_ == kCodePageUtf16) {
-    // UTF-16LE is parsed as it stands, two bytes a unit; an odd last byte is not parsed.
-    count = size / 2;
-    std::memcpy(decoded_.get(), chunk, count * 2);
-  } else {
-    // The decoder counts the zero unit it writes after the text; decoding stops at a zero byte.
-    const int32_t written = decodeChunk(codePage_, chunk, size, decoded_.get(), carry);
-    count = written > 0 ? static_cast<size_t>(written) - 1 : 0;
-  }
-  return parser_.parseUnits(decoded_.get(), count);
+  const uint16_t* units = decoder_.decode(chunk, size, carry, &count);
+  return parser_.parseUnits(units, count);
 }
 
 Status DictionaryCompiler::entryEnded(const uint16_t* headword, size_t length, uint64_t position) {

@@ -10,6 +10,7 @@
 #include "compiler/alternatives_file.h"
 #include "compiler/article_stream.h"
 #include "compiler/buffered_writer.h"
+#include "compiler/chunk_decoder.h"
 #include "compiler/compile_files.h"
 #include "compiler/group_scan.h"
 #include "compiler/headword_key.h"
@@ -78,8 +79,7 @@ class DictionaryCompiler : private EntryListener {
   SourceParser parser_;
   AlternativesFile alternatives_;
   AlternativeProducer producer_;
-  std::unique_ptr<uint16_t[]> decoded_;
-  size_t decodedCapacity_ = 0;
+  ChunkDecoder decoder_;
   uint16_t folded_[kTextBufferUnits] = {};
 
   uint32_t bloks_ = 0;

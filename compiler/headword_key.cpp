@@ -10,20 +10,13 @@ namespace {
 // class drops it and -2 for a separator.
 int32_t foldedByClass(uint16_t unit, bool* substituted) {
   *substituted = false;
-  switch (charClass(unit)) {
-    case kClassLl:
-      *substituted = true;
-      return foldUnit(unit);
-    case 0x0201:
-    case kClassLm:
-    case kClassLo:
-    case kClassLt:
-    case kClassLu:
-    case kClassNd:
-    case kClassNl:
-    case kClassNo:
-      *substituted = true;
-      return unit;
+  const uint16_t cls = charClass(unit);
+  if (isWordClass(cls)) {
+    // Letters and digits are kept, lower-case letters as their upper-case partner.
+    *substituted = true;
+    return foldUnit(unit);
+  }
+  switch (cls) {
     case kClassPc:
       return 0x005F;
     case kClassPd:

@@ -2,16 +2,13 @@
 
 #include <algorithm>
 
+#include "compiler/units.h"
 #include "text/char_table.h"
-#include "text/decode.h"
 
 namespace zorvak {
 namespace {
 
-constexpr int32_t kUtf16 = 1200;
-constexpr uint16_t kLineFeed = 0x000A;
 constexpr uint16_t kCarriageReturn = 0x000D;
-constexpr uint16_t kBlank = 0x0020;
 constexpr uint16_t kColon = 0x003A;
 constexpr uint16_t kComma = 0x002C;
 
@@ -21,7 +18,7 @@ bool sameUnits(std::span<const uint16_t> a, std::span<const uint16_t> b) {
 
 }  // namespace
 
-WordForms::WordForms(int32_t codePage) : codePage_(codePage) {}
+WordForms::WordForms(int32_t codePage) : decoder_(codePage) {}
 
 void WordForms::reset() {
   state_ = LineState::kBetweenLines;
@@ -42,24 +39,9 @@ void WordForms::reset() {
 }
 
 Status WordForms::consumeChunk(uint8_t* chunk, size_t size, size_t* carry) {
-  *carry = 0;
-  if (decodedCapacity_ < size + 1) {
-    decodedCapacity_ = std::max<size_t>(size + 1, 32800);
-    decoded_ = std::make_unique<uint16_t[]>(decodedCapacity_);
-  }
   size_t count = 0;
-  if (codePage_ == kUtf16) {
-    // UTF-16LE is taken as it stands: two bytes a unit, an odd last byte ignored.
-    count = size / 2;
-    for (size_t i = 0; i < count; ++i) {
-      decoded_[i] = static_cast<uint16_t>(chunk[2 * i] | chunk[2 * i + 1] << 8);
-    }
-  } else {
-    // The decoder counts its terminating zero unit, which is not parsed.
-    int32_t written = decodeChunk(codePage_, chunk, size, decoded_.get(), carry);
-    count = written > 0 ? static_cast<size_t>(written) - 1 : 0;
-  }
-  parseUnits(decoded_.get(), count);
+  const uint16_t* units = decoder_.decode(chunk, size, carry, &count);
+  parseUnits(units, count);
   return Status::Ok();
 }
 

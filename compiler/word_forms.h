@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "compiler/chunk_decoder.h"
 #include "compiler/id_hash_index.h"
 #include "driver/platform/status.h"
 
@@ -87,9 +88,7 @@ class WordForms {
     return {units + 1, units[0]};
   }
 
-  int32_t codePage_;
-  std::unique_ptr<uint16_t[]> decoded_;
-  size_t decodedCapacity_ = 0;
+  ChunkDecoder decoder_;
 
   LineState state_ = LineState::kBetweenLines;
   uint16_t lemmaBuffer_[kMaxText + 1] = {};

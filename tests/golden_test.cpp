@@ -7,7 +7,6 @@
 //   files    the names in the folder after the run, one a line
 //   out/     files that must hold exactly these bytes after the run (optional)
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,19 +21,6 @@ namespace {
 
 const std::string kGoldenDir = std::string(ZORVAK_SOURCE_DIR) + "/tests/golden";
 
-std::vector<std::string> namesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -48,19 +34,19 @@ class GoldenRun : public ::testing::TestWithParam<std::string> {};
 TEST_P(GoldenRun, MatchesToTheByte) {
   const std::string dir = kGoldenDir + "/" + GetParam();
   ScratchFolder folder;
-  for (const std::string& name : namesIn(dir + "/in")) {
+  for (const std::string& name : listFolder(dir + "/in")) {
     folder.write(name, readFile(dir + "/in/" + name));
   }
   RunResult result = folder.run(linesOf(readFile(dir + "/args")));
   EXPECT_EQ(result.output, readFile(dir + "/stdout"));
   EXPECT_EQ(result.status, std::stoi(readFile(dir + "/status")));
   EXPECT_EQ(folder.list(), linesOf(readFile(dir + "/files")));
-  for (const std::string& name : namesIn(dir + "/out")) {
+  for (const std::string& name : listFolder(dir + "/out")) {
     EXPECT_EQ(folder.read(name), readFile(dir + "/out/" + name)) << name;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Golden, GoldenRun, ::testing::ValuesIn(namesIn(kGoldenDir)),
+INSTANTIATE_TEST_SUITE_P(Golden, GoldenRun, ::testing::ValuesIn(listFolder(kGoldenDir)),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name = info.param;
                            std::replace(name.begin(), name.end(), '-', '_');

@@ -50,9 +50,9 @@ bool ScratchFolder::exists(const std::string& name) const {
   return lstat(file(name).c_str(), &st) == 0;
 }
 
-std::vector<std::string> ScratchFolder::list() const {
+std::vector<std::string> listFolder(const std::string& path) {
   std::vector<std::string> names;
-  DIR* dir = opendir(path_.c_str());
+  DIR* dir = opendir(path.c_str());
   if (dir == nullptr) return names;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
@@ -61,6 +61,10 @@ std::vector<std::string> ScratchFolder::list() const {
   closedir(dir);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::vector<std::string> ScratchFolder::list() const {
+  return listFolder(path_);
 }
 
 RunResult ScratchFolder::run(const std::vector<std::string>& arguments,

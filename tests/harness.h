@@ -51,6 +51,8 @@ class ScratchFolder {
 
 // Reads a whole file; empty when it cannot be read.
 std::string readFile(const std::string& name);
+// The names in a folder, sorted; empty when it cannot be read.
+std::vector<std::string> listFolder(const std::string& path);
 
 }  // namespace zorvak::testing
 
