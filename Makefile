@@ -4,7 +4,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
-PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev clang-format gzip python3
+PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev clang-format gzip python3 time
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
 .PHONY: all deps build build-asan demo test test-plain test-asan format format-check bench clean
