@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "driver/platform/progress.h"
 #include "format/coding.h"
 #include "text/codepage.h"
 
@@ -79,11 +80,12 @@ Status DictionaryCompiler::prepareCompiledDictionary() {
 }
 
 Status DictionaryCompiler::scanGroups(std::FILE* console) {
+  ProgressFlusher progress(console);
   for (size_t i = 0; i < groups_.size(); ++i) {
     IndexGroup& group = groups_[i];
     std::fprintf(console, "scan %08" PRIu32 "-%08" PRIu32 " %16" PRIx32 "\r",
                  scanner_.sourceEntriesFound(), scanner_.alternativesFound(), group.key);
-    std::fflush(console);
+    progress.lineWritten();
     group.sectionOffset = sections_.sectionByteCount();
     ZORVAK_RETURN_IF_ERROR(scanner_.scanGroup(group));
     uint8_t record[kGroupRecordSize];

@@ -4,6 +4,7 @@
 
 #include "decompressor/line_text.h"
 #include "decompressor/zlib_source.h"
+#include "driver/platform/progress.h"
 #include "format/coding.h"
 #include "text/codepage.h"
 
@@ -36,6 +37,7 @@ DecompressResult DecompressRun::decompressDictionary() {
   if (!status.ok()) return DecompressResult{status, false};
   if (!valid) return DecompressResult{Status::Error("error file!"), false};
   articles_.emplace(input_, header_.articleDataOffset, codePage_);
+  ProgressFlusher progress(console_);
 
   for (uint64_t group = 0; group < header_.groupCount; ++group) {
     // The records are read one by one from the file, never counted on beforehand: a group
@@ -57,6 +59,7 @@ DecompressResult DecompressRun::decompressDictionary() {
     if (!status.ok()) return DecompressResult{status, false};
     std::fprintf(console_, "read %08x %08u-%08u\r", groupRecord.key, mainEntries_,
                  alternativeEntries_);
+    progress.lineWritten();
   }
   std::fflush(console_);
   status = output_.flush();

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "driver/platform/progress.h"
+
 namespace zorvak {
 namespace {
 
@@ -67,6 +69,7 @@ Status readChunks(File& file, const ReadPhase& phase, std::FILE* console, uint64
   size_t carry = 0;
   bool first = true;
   bool lastWasFull = false;
+  ProgressFlusher progress(console);
   for (;;) {
     std::memset(buffer.get(), 0, kReadBufferSize);
     if (carry > 0) buffer[0] = carried;
@@ -101,7 +104,7 @@ Status readChunks(File& file, const ReadPhase& phase, std::FILE* console, uint64
     }
     *total += n - carry;
     printProgress(console, phase, *total, "\r");
-    std::fflush(console);
+    progress.lineWritten();
     if (!full) break;
     lastWasFull = true;
   }
