@@ -12,26 +12,11 @@
 #   missing). MEGABYTES (default 210) sizes the generated dictionary.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-corpus=${2:-${ZORVAK_CORPUS:-$build/corpus}}
-megabytes=${MEGABYTES:-210}
-zorvak=$build/zorvak
-[ -x "$zorvak" ] || { echo "compile_bench: no program at $zorvak"; exit 1; }
-[ -x /usr/bin/time ] || { echo "compile_bench: needs /usr/bin/time (Debian package time)"; exit 1; }
-
-data=$build/bench-data
-mkdir -p "$data"
-if [ ! -s "$data/gen.utf8.shuffled.txt" ]; then
-  python3 "$here/make_dictionary.py" "$data" "$megabytes"
-fi
-if [ ! -f "$corpus/deu-eng.1252.txt" ]; then
-  builder=$here/../../shared/corpora/build.sh
-  if [ -f "$builder" ]; then bash "$builder" "$corpus"; fi
-fi
-for name in deu-eng.1252.txt deu-eng.utf8.txt; do
-  if [ -f "$corpus/$name" ]; then cmp -s "$corpus/$name" "$data/$name" || cp "$corpus/$name" "$data/$name"; fi
-done
+source "$(dirname "$0")/common.sh"
+bench_setup compile_bench "$@"
+ensure_generated
+ensure_corpus deu-eng.1252.txt deu-eng.utf8.txt
+copy_in "$data" deu-eng.1252.txt deu-eng.utf8.txt
 cd "$data"
 
 printf 'compile_bench: %-24s %8s %8s %8s %9s %8s %7s\n' source MB seconds MB/s "peak MB" gzip ratio

@@ -13,24 +13,11 @@
 #   The generated dictionary is kept in BUILD_DIR/bench-data and made only when missing.
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-corpus=${2:-${ZORVAK_CORPUS:-$build/corpus}}
+source "$(dirname "$0")/common.sh"
+bench_setup decompress_bench "$@"
 repeat=${REPEAT:-2}
-zorvak=$build/zorvak
-[ -x "$zorvak" ] || { echo "decompress_bench: no program at $zorvak"; exit 1; }
-
-if [ ! -f "$corpus/deu-eng.1252.txt" ] || [ ! -f "$corpus/de.forms.utf8.txt" ]; then
-  builder=$here/../../shared/corpora/build.sh
-  [ -f "$builder" ] || { echo "decompress_bench: no corpus in $corpus and no $builder"; exit 1; }
-  bash "$builder" "$corpus"
-fi
-
-data=$build/bench-data
-if [ ! -s "$data/gen.1251.shuffled.txt" ] || [ ! -s "$data/gen.utf8.shuffled.txt" ]; then
-  mkdir -p "$data"
-  python3 "$here/make_dictionary.py" "$data" 210
-fi
+ensure_corpus deu-eng.1252.txt deu-eng.utf8.txt de.forms.utf8.txt
+ensure_generated
 
 work=$build/bench-decompress
 mkdir -p "$work"

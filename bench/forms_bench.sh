@@ -11,26 +11,14 @@
 #   $ZORVAK_CORPUS, else BUILD_DIR/corpus, written by ../shared/corpora/build.sh when missing).
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-build}" && pwd)
-corpus=${2:-${ZORVAK_CORPUS:-$build/corpus}}
+source "$(dirname "$0")/common.sh"
+bench_setup forms_bench "$@"
 repeat=${REPEAT:-2}
-zorvak=$build/zorvak
-[ -x "$zorvak" ] || { echo "forms_bench: no program at $zorvak"; exit 1; }
-[ -x /usr/bin/time ] || { echo "forms_bench: needs /usr/bin/time (Debian package time)"; exit 1; }
+ensure_corpus deu-eng.1252.txt de.forms.1252.txt
 
-if [ ! -f "$corpus/deu-eng.1252.txt" ] || [ ! -f "$corpus/de.forms.1252.txt" ]; then
-  builder=$here/../../shared/corpora/build.sh
-  [ -f "$builder" ] || { echo "forms_bench: no corpus in $corpus and no $builder"; exit 1; }
-  bash "$builder" "$corpus"
-fi
-
-# The program holds its input exclusively, so it runs on copies of its own.
 work=$build/bench-forms
 mkdir -p "$work"
-for name in deu-eng.1252.txt de.forms.1252.txt; do
-  cmp -s "$corpus/$name" "$work/$name" || cp "$corpus/$name" "$work/$name"
-done
+copy_in "$work" deu-eng.1252.txt de.forms.1252.txt
 if [ ! -s "$work/big.forms.txt" ] || [ "$work/deu-eng.1252.txt" -nt "$work/big.forms.txt" ]; then
   python3 "$here/make_forms.py" "$work/deu-eng.1252.txt" "$work/big.forms.txt"
 fi
