@@ -4,16 +4,24 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
-PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev clang-format gzip python3 time
+PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format
+# The benchmarks also need Google Benchmark, gzip, python3 and the time program.
+BENCH_PACKAGES := libbenchmark-dev gzip python3 time
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
-.PHONY: all deps build build-asan demo test test-plain test-asan format format-check bench clean
+.PHONY: all deps bench-deps install-missing build build-asan demo test test-plain test-asan format format-check bench clean
 
 all: build
 
 # Installs what is missing, and nothing when everything is there.
 deps:
-	@missing=""; for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-missing WANTED="$(PACKAGES)"
+
+bench-deps:
+	@$(MAKE) --no-print-directory install-missing WANTED="$(PACKAGES) $(BENCH_PACKAGES)"
+
+install-missing:
+	@missing=""; for p in $(WANTED); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -52,7 +60,7 @@ format:
 format-check:
 	@clang-format --dry-run --Werror $(SOURCES) && echo "format: clean"
 
-bench: deps
+bench: bench-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZORVAK_BENCH=ON
 	cmake --build $(BUILD) -j$(JOBS)
 	bench/run.sh $(BUILD)
