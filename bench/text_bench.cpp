@@ -64,7 +64,7 @@ void encodeBench(benchmark::State& state, int32_t codePage) {
   for (uint16_t& unit : units)
     unit = static_cast<uint16_t>(0x0410 + random() % 64);
   std::vector<uint8_t> out(3 * units.size() + 1);
-  encoderState encoder;
+  EncoderState encoder;
   encoderReset(encoder);
   for (auto _ : state) {
     benchmark::DoNotOptimize(

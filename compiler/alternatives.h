@@ -6,7 +6,7 @@
 #include <span>
 
 #include "compiler/word_forms.h"
-#include "driver/platform/status.h"
+#include "platform/status.h"
 
 namespace zorvak {
 

@@ -3,17 +3,19 @@
 #include <algorithm>
 
 #include "compiler/units.h"
+#include "platform/messages.h"
 
 namespace zorvak {
 namespace {
 
 constexpr size_t kWriterCapacity = 256 * 1024;
-constexpr const char* kWriteError = "error write add file!";
 
 }  // namespace
 
 AlternativesFile::AlternativesFile(File& file, const HeadwordFolder& folder, IndexGroups& groups)
-    : writer_(file, kWriterCapacity, kWriteError), folder_(folder), groups_(groups) {}
+    : writer_(file, kWriterCapacity, messages::kWriteAlternatives),
+      folder_(folder),
+      groups_(groups) {}
 
 Status AlternativesFile::addAlternative(const uint16_t* word, size_t wordLength,
                                         const uint16_t* target, size_t targetLength) {

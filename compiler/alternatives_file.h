@@ -5,10 +5,10 @@
 #include <cstdint>
 
 #include "compiler/alternatives.h"
-#include "compiler/buffered_writer.h"
 #include "compiler/headword_key.h"
 #include "compiler/index_groups.h"
-#include "driver/platform/file.h"
+#include "platform/buffered_writer.h"
+#include "platform/file.h"
 
 namespace zorvak {
 

@@ -3,18 +3,19 @@
 #include <algorithm>
 
 #include "format/layout.h"
+#include "platform/messages.h"
 #include "text/codepage.h"
 
 namespace zorvak {
-namespace {
+namespace {}  // namespace
 
-constexpr const char* kWriteError = "error write out file!";
-
-}  // namespace
-
-ArticleStream::ArticleStream(BufferedWriter& out, int32_t codePage, encoderState& encoder,
-                             uint32_t& bloks)
-    : out_(out), codePage_(codePage), encoder_(encoder), bloks_(bloks), stream_(kWriteError) {}
+ArticleStream::ArticleStream(BufferedWriter& out, int32_t codePage, EncoderState& encoder,
+                             uint32_t& finishedStreams)
+    : out_(out),
+      codePage_(codePage),
+      encoder_(encoder),
+      finishedStreams_(finishedStreams),
+      stream_(messages::kWriteOutput) {}
 
 Status ArticleStream::openArticleBlock(bool reset) {
   ZORVAK_RETURN_IF_ERROR(stream_.open());
@@ -75,16 +76,15 @@ Status ArticleStream::compressPending(size_t count, int flush) {
   const uint8_t* input = reinterpret_cast<const uint8_t*>(pending_);
   size_t size = count * 2;
   if (codePage_ != kCodePageUtf16) {
+    // The batch is never null, so the count is never negative.
     const int32_t encoded = encodeUnits(encoder_, codePage_, pending_, count, encoded_);
-    // The encoder fails only when it cannot get memory for its table.
-    if (encoded < 0 || encoder_.failed) return Status::Error("error out of memory!");
     input = encoded_;
     size = static_cast<size_t>(encoded);
   }
   bool ended = false;
   ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(input, size, flush, out_, &blockBytes_, &ended));
   if (ended) {
-    ++bloks_;
+    ++finishedStreams_;
     closeArticleBlock();
   }
   pendingCount_ = 0;

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "compiler/buffered_writer.h"
 #include "compiler/deflate_stream.h"
-#include "driver/platform/status.h"
+#include "platform/buffered_writer.h"
+#include "platform/status.h"
 #include "text/encode.h"
 
 namespace zorvak {
@@ -24,8 +24,9 @@ class ArticleStream {
   static constexpr size_t kBatchUnits = 4096;
 
   // `codePage` is the code page the text is stored in (1200 stores the units as they are);
-  // `bloks` counts the finished streams.
-  ArticleStream(BufferedWriter& out, int32_t codePage, encoderState& encoder, uint32_t& bloks);
+  // `finishedStreams` counts the finished streams.
+  ArticleStream(BufferedWriter& out, int32_t codePage, EncoderState& encoder,
+                uint32_t& finishedStreams);
 
   // Starts a block; with `reset` the article data starts anew at offset 0.
   Status openArticleBlock(bool reset);
@@ -49,8 +50,8 @@ class ArticleStream {
 
   BufferedWriter& out_;
   int32_t codePage_;
-  encoderState& encoder_;
-  uint32_t& bloks_;
+  EncoderState& encoder_;
+  uint32_t& finishedStreams_;
   DeflateStream stream_;
   uint64_t blockOffset_ = 0;
   uint64_t blockBytes_ = 0;

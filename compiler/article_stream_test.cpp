@@ -52,7 +52,7 @@ class ArticleStreamTest : public ::testing::Test {
  protected:
   explicit ArticleStreamTest(int32_t codePage = 1200)
       : writer_(file_.file, 1 << 16, "error write out file!"),
-        stream_(writer_, codePage, encoder_, bloks_) {
+        stream_(writer_, codePage, encoder_, finishedStreams_) {
     encoderReset(encoder_);
     EXPECT_TRUE(stream_.openArticleBlock(true).ok());
   }
@@ -75,16 +75,16 @@ class ArticleStreamTest : public ::testing::Test {
 
   ScratchFile file_;
   BufferedWriter writer_;
-  encoderState encoder_;
-  uint32_t bloks_ = 0;
+  EncoderState encoder_;
+  uint32_t finishedStreams_ = 0;
   ArticleStream stream_;
 };
 
 TEST_F(ArticleStreamTest, EntryEndAt8192KeepsTheBlockAt8193ClosesIt) {
   EXPECT_EQ(article(8192), (std::pair<uint64_t, uint32_t>{0, 0}));
-  EXPECT_EQ(bloks_, 0u);
+  EXPECT_EQ(finishedStreams_, 0u);
   EXPECT_EQ(article(1), (std::pair<uint64_t, uint32_t>{0, 8192}));
-  EXPECT_EQ(bloks_, 1u);
+  EXPECT_EQ(finishedStreams_, 1u);
   const uint64_t second = stream_.blockOffset();
   EXPECT_GT(second, 0u);
   // The next article opens a new block and starts at 0 in it.
@@ -98,7 +98,7 @@ TEST_F(ArticleStreamTest, EntryEndAt8192KeepsTheBlockAt8193ClosesIt) {
 TEST_F(ArticleStreamTest, WholeBatchesGetAnAddedZeroUnit) {
   // 12288 units are three whole batches: nothing is pending when the block closes.
   article(12288);
-  EXPECT_EQ(bloks_, 1u);
+  EXPECT_EQ(finishedStreams_, 1u);
   // The last entry closed a block, so the final flush writes one more holding just the zero.
   const std::vector<std::string> blocks = finish();
   ASSERT_EQ(blocks.size(), 2u);
@@ -112,10 +112,10 @@ TEST_F(ArticleStreamTest, BatchedFeedingWritesTheSameBytesAsUnitByUnit) {
     text += static_cast<char16_t>(u'a' + i % 23);
   ScratchFile single;
   BufferedWriter writer(single.file, 1 << 16, "error write out file!");
-  encoderState encoder;
+  EncoderState encoder;
   encoderReset(encoder);
-  uint32_t bloks = 0;
-  ArticleStream unitByUnit(writer, 1200, encoder, bloks);
+  uint32_t finishedStreams = 0;
+  ArticleStream unitByUnit(writer, 1200, encoder, finishedStreams);
   ASSERT_TRUE(unitByUnit.openArticleBlock(true).ok());
   // Articles of growing length, fed one unit at a time and in one piece.
   size_t at = 0;
@@ -131,7 +131,7 @@ TEST_F(ArticleStreamTest, BatchedFeedingWritesTheSameBytesAsUnitByUnit) {
   ASSERT_TRUE(writer.flush().ok());
   finish();
   EXPECT_EQ(file_.bytes(), single.bytes());
-  EXPECT_EQ(bloks_, bloks);
+  EXPECT_EQ(finishedStreams_, finishedStreams);
 }
 
 class SingleByteArticleStreamTest : public ArticleStreamTest {
@@ -154,19 +154,19 @@ TEST_F(SingleByteArticleStreamTest, TextIsStoredInTheCodePageAndTheZeroUnitLeave
 TEST(Utf8ArticleStream, UnitsAreCountedNotBytes) {
   ScratchFile file;
   BufferedWriter writer(file.file, 1 << 16, "error write out file!");
-  encoderState encoder;
+  EncoderState encoder;
   encoderReset(encoder);
-  uint32_t bloks = 0;
-  ArticleStream stream(writer, 65001, encoder, bloks);
+  uint32_t finishedStreams = 0;
+  ArticleStream stream(writer, 65001, encoder, finishedStreams);
   ASSERT_TRUE(stream.openArticleBlock(true).ok());
   // 4097 three-byte units pass the 8192-unit mark only with the second article.
   const std::u16string wide(4097, u'語');
   ASSERT_TRUE(stream.feedArticleUnits(unitData(wide), wide.size(), nullptr, nullptr).ok());
   ASSERT_TRUE(stream.feedArticleUnit(0, ArticleStream::kEntryEnd, nullptr, nullptr).ok());
-  EXPECT_EQ(bloks, 0u);
+  EXPECT_EQ(finishedStreams, 0u);
   ASSERT_TRUE(stream.feedArticleUnits(unitData(wide), wide.size(), nullptr, nullptr).ok());
   ASSERT_TRUE(stream.feedArticleUnit(0, ArticleStream::kEntryEnd, nullptr, nullptr).ok());
-  EXPECT_EQ(bloks, 1u);
+  EXPECT_EQ(finishedStreams, 1u);
   ASSERT_TRUE(stream.feedArticleUnit(0, ArticleStream::kFinal, nullptr, nullptr).ok());
   ASSERT_TRUE(writer.flush().ok());
   const std::vector<std::string> blocks = inflateAll(file.bytes());

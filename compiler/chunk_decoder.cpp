@@ -3,23 +3,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "compiler/chunk_reader.h"
 #include "compiler/units.h"
 #include "text/codepage.h"
 #include "text/decode.h"
 
 namespace zorvak {
-namespace {
-
-// Enough for the longest chunk the reader hands over, one unit a byte and the zero unit.
-constexpr size_t kChunkUnits = 32800;
-
-}  // namespace
-
 const uint16_t* ChunkDecoder::decode(const uint8_t* chunk, size_t size, size_t* carry,
                                      size_t* count) {
   *carry = 0;
   if (capacity_ < size + 1) {
-    capacity_ = std::max(size + 1, kChunkUnits);
+    // Enough for the longest chunk the reader hands over, one unit a byte and the zero unit.
+    capacity_ = std::max(size + 1, kReadBufferSize);
     units_ = std::make_unique<uint16_t[]>(capacity_);
   }
   if (codePage_ == kCodePageUtf16) {

@@ -1,7 +1,7 @@
 #ifndef ZORVAK_COMPILER_COMPILE_FILES_H_
 #define ZORVAK_COMPILER_COMPILE_FILES_H_
 
-#include "driver/platform/file.h"
+#include "platform/file.h"
 
 namespace zorvak {
 

@@ -1,18 +1,16 @@
 #include "compiler/compiler.h"
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstring>
 
-#include "driver/platform/progress.h"
 #include "format/coding.h"
+#include "platform/messages.h"
 #include "text/codepage.h"
 
 namespace zorvak {
 namespace {
 
 constexpr size_t kWriterCapacity = 1 << 20;
-constexpr const char* kOutputError = "error write out file!";
 
 }  // namespace
 
@@ -31,11 +29,11 @@ DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
       alternatives_(files.alternatives, folder_, groups_),
       producer_(allWords, wordForms),
       decoder_(codePage),
-      outputWriter_(files.output, kWriterCapacity, kOutputError),
-      sectionWriter_(files.sections, kWriterCapacity, "error write sec file!"),
-      groupTableWriter_(files.groupTable, kWriterCapacity, "error write dat file!"),
-      articles_(outputWriter_, storedCodePage(codePage), encoder_, bloks_),
-      sections_(sectionWriter_, bloks_),
+      outputWriter_(files.output, kWriterCapacity, messages::kWriteOutput),
+      sectionWriter_(files.sections, kWriterCapacity, messages::kWriteSections),
+      groupTableWriter_(files.groupTable, kWriterCapacity, messages::kWriteGroupTable),
+      articles_(outputWriter_, storedCodePage(codePage), encoder_, finishedStreams_),
+      sections_(sectionWriter_, finishedStreams_),
       scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_) {
   encoderReset(encoder_);
 }
@@ -70,31 +68,28 @@ Status DictionaryCompiler::prepareCompiledDictionary() {
   for (const SubstitutionItem& item : substitutions_.items) {
     uint8_t bytes[kSubstitutionItemSize];
     encodeSubstitutionItem(item, bytes);
-    if (!files_.output.write(bytes, sizeof(bytes))) return Status::Error(kOutputError);
+    if (!files_.output.write(bytes, sizeof(bytes)))
+      return Status::InputOutput(messages::kWriteOutput);
   }
   const int64_t position = files_.output.seek(0, SeekFrom::kCurrent);
-  if (position < 0) return Status::Error(kOutputError);
+  if (position < 0) return Status::InputOutput(messages::kWriteOutput);
   header_.articleDataOffset = static_cast<uint64_t>(position);
   groups_.sortGroups();
   return Status::Ok();
 }
 
-Status DictionaryCompiler::scanGroups(std::FILE* console) {
-  ProgressFlusher progress(console);
+Status DictionaryCompiler::scanGroups(ScanProgress& progress) {
   for (size_t i = 0; i < groups_.size(); ++i) {
     IndexGroup& group = groups_[i];
-    std::fprintf(console, "scan %08" PRIu32 "-%08" PRIu32 " %16" PRIx32 "\r",
-                 scanner_.sourceEntriesFound(), scanner_.alternativesFound(), group.key);
-    progress.lineWritten();
+    progress.scanningGroup(group.key, scanner_.sourceEntriesFound(), scanner_.alternativesFound());
     group.sectionOffset = sections_.sectionByteCount();
     ZORVAK_RETURN_IF_ERROR(scanner_.scanGroup(group));
     uint8_t record[kGroupRecordSize];
     encodeGroupRecord(GroupRecord{group.key, group.entryCount, group.sectionOffset}, record);
     ZORVAK_RETURN_IF_ERROR(groupTableWriter_.append(record, sizeof(record)));
   }
-  std::fprintf(console, "scan %08" PRIu32 "-%08" PRIu32 " %8" PRIu32 " bloks...\r\n",
-               scanner_.sourceEntriesFound(), scanner_.alternativesFound(), bloks_);
-  std::fflush(console);
+  progress.scanFinished(scanner_.sourceEntriesFound(), scanner_.alternativesFound(),
+                        finishedStreams_);
   return Status::Ok();
 }
 
@@ -106,15 +101,16 @@ Status DictionaryCompiler::assembleCompiledDictionary() {
   ZORVAK_RETURN_IF_ERROR(sectionWriter_.flush());
 
   int64_t position = files_.output.seek(0, SeekFrom::kEnd);
-  if (position < 0) return Status::Error(kOutputError);
+  if (position < 0) return Status::InputOutput(messages::kWriteOutput);
   header_.groupTableOffset = static_cast<uint64_t>(position);
   ZORVAK_RETURN_IF_ERROR(appendFile(files_.groupTable));
   position = files_.output.seek(0, SeekFrom::kEnd);
-  if (position < 0) return Status::Error(kOutputError);
+  if (position < 0) return Status::InputOutput(messages::kWriteOutput);
   header_.sectionDataOffset = static_cast<uint64_t>(position);
   ZORVAK_RETURN_IF_ERROR(appendFile(files_.sections));
 
-  if (files_.output.seek(0, SeekFrom::kBegin) != 0) return Status::Error(kOutputError);
+  if (files_.output.seek(0, SeekFrom::kBegin) != 0)
+    return Status::InputOutput(messages::kWriteOutput);
   return writeHeader();
 }
 
@@ -125,7 +121,8 @@ Status DictionaryCompiler::writeHeader() {
   header_.entryCount = groups_.mainEntries() + groups_.alternativeEntries();
   uint8_t bytes[kHeaderSize];
   encodeHeader(header_, bytes);
-  if (!files_.output.write(bytes, sizeof(bytes))) return Status::Error(kOutputError);
+  if (!files_.output.write(bytes, sizeof(bytes)))
+    return Status::InputOutput(messages::kWriteOutput);
   return Status::Ok();
 }
 
@@ -133,10 +130,10 @@ Status DictionaryCompiler::appendFile(File& file) {
   auto buffer = std::make_unique<uint8_t[]>(kWriterCapacity);
   for (uint64_t offset = 0;;) {
     const int64_t got = file.readAt(offset, buffer.get(), kWriterCapacity);
-    if (got < 0) return Status::Error("error read input file!");
+    if (got < 0) return Status::InputOutput(messages::kReadInput);
     if (got == 0) return Status::Ok();
     if (!files_.output.write(buffer.get(), static_cast<size_t>(got))) {
-      return Status::Error(kOutputError);
+      return Status::InputOutput(messages::kWriteOutput);
     }
     offset += static_cast<uint64_t>(got);
   }

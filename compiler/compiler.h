@@ -3,24 +3,24 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
 #include "compiler/alternatives.h"
 #include "compiler/alternatives_file.h"
 #include "compiler/article_stream.h"
-#include "compiler/buffered_writer.h"
 #include "compiler/chunk_decoder.h"
 #include "compiler/compile_files.h"
 #include "compiler/group_scan.h"
 #include "compiler/headword_key.h"
 #include "compiler/index_groups.h"
+#include "compiler/scan_progress.h"
 #include "compiler/section_stream.h"
 #include "compiler/source_parser.h"
 #include "compiler/spool_writer.h"
 #include "compiler/word_forms.h"
-#include "driver/platform/status.h"
 #include "format/layout.h"
+#include "platform/buffered_writer.h"
+#include "platform/status.h"
 #include "text/encode.h"
 
 namespace zorvak {
@@ -51,8 +51,8 @@ class DictionaryCompiler : private EntryListener {
   // Closes the spool and the alternative headwords file, writes the header and the
   // substitution table and sorts the index groups.
   Status prepareCompiledDictionary();
-  // The group scan: every group in key order, with its progress lines on `console`.
-  Status scanGroups(std::FILE* console);
+  // The group scan: every group in key order, its counters reported to `progress`.
+  Status scanGroups(ScanProgress& progress);
   // Finishes the article data, appends the group table and the sections and rewrites the
   // header with its offsets. The driver then closes and moves the files.
   Status assembleCompiledDictionary();
@@ -82,8 +82,8 @@ class DictionaryCompiler : private EntryListener {
   ChunkDecoder decoder_;
   uint16_t folded_[kTextBufferUnits] = {};
 
-  uint32_t bloks_ = 0;
-  encoderState encoder_;
+  uint32_t finishedStreams_ = 0;
+  EncoderState encoder_;
   BufferedWriter outputWriter_;
   BufferedWriter sectionWriter_;
   BufferedWriter groupTableWriter_;

@@ -1,5 +1,7 @@
 #include "compiler/deflate_stream.h"
 
+#include <new>
+
 #include "format/layout.h"
 
 namespace zorvak {
@@ -15,7 +17,9 @@ DeflateStream::~DeflateStream() {
 
 Status DeflateStream::open() {
   const int result = initialized_ ? deflateReset(&stream_) : deflateInit(&stream_, kDeflateLevel);
-  if (result != Z_OK) return Status::Error(errorMessage_);
+  // zlib's own allocations fail as every other allocation of a run does.
+  if (result == Z_MEM_ERROR) throw std::bad_alloc();
+  if (result != Z_OK) return Status::InputOutput(errorMessage_);
   initialized_ = true;
   open_ = true;
   return Status::Ok();
@@ -40,10 +44,10 @@ Status DeflateStream::deflateInput(const uint8_t* data, size_t size, int flush, 
       *ended = true;
       return Status::Ok();
     }
-    if (result != Z_OK && result != Z_BUF_ERROR) return Status::Error(errorMessage_);
+    if (result != Z_OK && result != Z_BUF_ERROR) return Status::InputOutput(errorMessage_);
     // A full output area may hold back more output; otherwise the input is all taken in.
     if (stream_.avail_out != 0) {
-      if (flush == Z_FINISH) return Status::Error(errorMessage_);
+      if (flush == Z_FINISH) return Status::InputOutput(errorMessage_);
       return Status::Ok();
     }
   }

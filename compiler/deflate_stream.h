@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "compiler/buffered_writer.h"
-#include "driver/platform/status.h"
+#include "platform/buffered_writer.h"
+#include "platform/status.h"
 
 namespace zorvak {
 

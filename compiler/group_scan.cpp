@@ -4,6 +4,7 @@
 
 #include "compiler/units.h"
 #include "format/layout.h"
+#include "platform/messages.h"
 
 namespace zorvak {
 namespace {
@@ -11,7 +12,6 @@ namespace {
 // Entries that stand back to back in a file are read together, up to this many bytes at once.
 constexpr uint64_t kRunBytes = 1 << 20;
 constexpr size_t kReadUnits = kRunBytes / 2;
-constexpr const char* kReadError = "error read input file!";
 
 }  // namespace
 
@@ -58,7 +58,7 @@ Status GroupScanner::scanChain(File& file, const EntryChains& chains, uint32_t f
     for (uint64_t position = begin; position < end;) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(end - position, kRunBytes));
       const int64_t got = file.readAt(position, readBuffer_.get(), want);
-      if (got < 2) return Status::Error(kReadError);
+      if (got < 2) return Status::InputOutput(messages::kReadInput);
       const size_t units = static_cast<size_t>(got) / 2;
       ZORVAK_RETURN_IF_ERROR(scanUnits(readBuffer_.get(), units, found));
       position += units * 2;

@@ -10,8 +10,8 @@
 #include "compiler/headword_key.h"
 #include "compiler/index_groups.h"
 #include "compiler/section_stream.h"
-#include "driver/platform/file.h"
-#include "driver/platform/status.h"
+#include "platform/file.h"
+#include "platform/status.h"
 
 namespace zorvak {
 

@@ -70,17 +70,17 @@ TEST(GroupScanner, GroupWithoutEntriesGetsACompleteEmptySection) {
   HeadwordFolder folder(SubstitutionTable::standard());
   BufferedWriter outputWriter(output.file, 4096, "error write out file!");
   BufferedWriter sectionWriter(sections.file, 4096, "error write sec file!");
-  encoderState encoder;
+  EncoderState encoder;
   encoderReset(encoder);
-  uint32_t bloks = 0;
-  ArticleStream articles(outputWriter, 1252, encoder, bloks);
-  SectionStream sectionStream(sectionWriter, bloks);
+  uint32_t finishedStreams = 0;
+  ArticleStream articles(outputWriter, 1252, encoder, finishedStreams);
+  SectionStream sectionStream(sectionWriter, finishedStreams);
   ASSERT_TRUE(articles.openArticleBlock(true).ok());
   GroupScanner scanner(spool.file, alternatives.file, groups, folder, articles, sectionStream);
   ASSERT_TRUE(scanner.scanGroup(groups[0]).ok());
   ASSERT_TRUE(sectionWriter.flush().ok());
   EXPECT_EQ(scanner.sourceEntriesFound(), 0u);
-  EXPECT_EQ(bloks, 1u);
+  EXPECT_EQ(finishedStreams, 1u);
   EXPECT_GT(sectionStream.sectionByteCount(), 0u);
   int result = 0;
   EXPECT_EQ(inflateOne(sections.bytes(), &result), "");
@@ -130,9 +130,11 @@ TEST(DictionaryCompiler, HeaderIsWrittenTwiceDifferingOnlyInItsOffsets) {
   ASSERT_EQ(before.size(), 52u);
   EXPECT_EQ(before.substr(48), "\x01\x04\x15\x04");
 
-  std::FILE* console = std::tmpfile();
-  ASSERT_TRUE(compiler.scanGroups(console).ok());
-  std::fclose(console);
+  struct : ScanProgress {
+    void scanningGroup(uint32_t, uint32_t, uint32_t) override {}
+    void scanFinished(uint32_t, uint32_t, uint32_t) override {}
+  } progress;
+  ASSERT_TRUE(compiler.scanGroups(progress).ok());
   ASSERT_TRUE(compiler.assembleCompiledDictionary().ok());
   const std::string after = readAll(files.output);
   EXPECT_EQ(after.substr(0, 24), before.substr(0, 24));

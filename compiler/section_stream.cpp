@@ -1,9 +1,11 @@
 #include "compiler/section_stream.h"
 
+#include "platform/messages.h"
+
 namespace zorvak {
 
-SectionStream::SectionStream(BufferedWriter& out, uint32_t& bloks)
-    : out_(out), bloks_(bloks), stream_("error write sec file!") {}
+SectionStream::SectionStream(BufferedWriter& out, uint32_t& finishedStreams)
+    : out_(out), finishedStreams_(finishedStreams), stream_(messages::kWriteSections) {}
 
 Status SectionStream::openGroupSection() {
   return stream_.open();

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "compiler/buffered_writer.h"
 #include "compiler/deflate_stream.h"
-#include "driver/platform/status.h"
+#include "platform/buffered_writer.h"
+#include "platform/status.h"
 
 namespace zorvak {
 
@@ -14,7 +14,7 @@ namespace zorvak {
 // section stream file, and counts the bytes written, which give each group its section offset.
 class SectionStream {
  public:
-  SectionStream(BufferedWriter& out, uint32_t& bloks);
+  SectionStream(BufferedWriter& out, uint32_t& finishedStreams);
 
   // Begins the section of a group.
   Status openGroupSection();
@@ -26,10 +26,10 @@ class SectionStream {
 
  private:
   // The section has ended: it counts as one more finished stream.
-  void closeGroupSection() { ++bloks_; }
+  void closeGroupSection() { ++finishedStreams_; }
 
   BufferedWriter& out_;
-  uint32_t& bloks_;
+  uint32_t& finishedStreams_;
   DeflateStream stream_;
   uint64_t sectionBytes_ = 0;
 };

@@ -6,7 +6,7 @@
 
 #include "compiler/headword_key.h"
 #include "compiler/spool_writer.h"
-#include "driver/platform/status.h"
+#include "platform/status.h"
 
 namespace zorvak {
 

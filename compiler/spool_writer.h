@@ -3,18 +3,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "compiler/units.h"
-#include "driver/platform/file.h"
-#include "driver/platform/status.h"
+#include "format/coding.h"
 #include "format/layout.h"
+#include "platform/buffered_writer.h"
+#include "platform/file.h"
+#include "platform/messages.h"
+#include "platform/status.h"
 
 namespace zorvak {
 
 // Writes the text spool: every entry as its entry mark, headword units, article mark and
-// article units, 16-bit little-endian, through a buffer. It drops blanks right after a mark
-// and never stores a blank right before a mark: a blank is held back until the next code shows
+// article units, 16-bit little-endian, through a buffered writer. It drops blanks right after a
+// mark and never stores a blank right before a mark: a blank is held back until the next code shows
 // whether it ends an article, so the rule holds across buffer write-outs too.
 class SpoolWriter {
  public:
@@ -35,14 +37,14 @@ class SpoolWriter {
       if (blankHeld_) store(kBlank);
       blankHeld_ = true;
       lastCode_ = kBlank;
-      return (base_ + fill_) * 2;
+      return writer_.appended();
     }
     if (blankHeld_) {
       blankHeld_ = false;
       // A blank before a mark ends an article or a headword: it is not stored.
       if (code != kEntryMark && code != kArticleMark) store(kBlank);
     }
-    const uint64_t position = (base_ + fill_) * 2;
+    const uint64_t position = writer_.appended();
     store(code);
     lastCode_ = code;
     return position;
@@ -54,25 +56,20 @@ class SpoolWriter {
   // The last code stored (0 before the first); a dropped blank does not change it.
   uint16_t lastCode() const { return lastCode_; }
   // Units stored so far, written out or still buffered.
-  uint64_t unitCount() const { return base_ + fill_ + (blankHeld_ ? 1 : 0); }
+  uint64_t unitCount() const { return writer_.appended() / 2 + (blankHeld_ ? 1 : 0); }
   // The first failed write-out, or success.
-  Status status() const { return status_; }
+  Status status() const { return writer_.status(); }
 
  private:
   void store(uint16_t code) {
-    buffer_[fill_++] = code;
-    if (fill_ == capacity_) writeOut();
+    uint8_t bytes[2];
+    encodeFixed16(bytes, code);
+    (void)writer_.append(bytes, sizeof(bytes));
   }
-  void writeOut();
 
-  File& file_;
-  std::unique_ptr<uint16_t[]> buffer_;
-  size_t capacity_;
-  size_t fill_ = 0;
-  uint64_t base_ = 0;
+  BufferedWriter writer_;
   uint16_t lastCode_ = 0;
   bool blankHeld_ = false;
-  Status status_;
 };
 
 }  // namespace zorvak

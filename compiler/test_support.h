@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/platform/file.h"
+#include "platform/file.h"
 
 namespace zorvak::testing {
 

@@ -9,7 +9,7 @@
 
 #include "compiler/chunk_decoder.h"
 #include "compiler/id_hash_index.h"
-#include "driver/platform/status.h"
+#include "platform/status.h"
 
 namespace zorvak {
 

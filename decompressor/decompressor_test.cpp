@@ -7,19 +7,33 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
-#include "decompressor/test_dictionary.h"
+#include "reader/test_dictionary.h"
 
 namespace zorvak::testing {
 namespace {
 
 // What one decompress of a file made in memory gave.
 struct Outcome {
-  std::string message;  // empty on success
-  bool keepOutput = true;
+  std::string message;     // empty on success
+  bool keepOutput = true;  // the text replaces an existing one
   Bytes text;
-  std::string console;
+  std::string console;  // the counters reported, in the lines the driver makes of them
+};
+
+class RecordedProgress : public DecompressProgress {
+ public:
+  void groupWritten(uint32_t key, uint32_t mainEntries, uint32_t alternativeEntries) override {
+    char line[64];
+    std::snprintf(line, sizeof(line), "read %08x %08u-%08u\r", key, mainEntries,
+                  alternativeEntries);
+    lines += line;
+  }
+  void decompressFinished() override {}
+
+  std::string lines;
 };
 
 Outcome decompress(const Bytes& file) {
@@ -30,18 +44,19 @@ Outcome decompress(const Bytes& file) {
   File input = File::openForReading(inputName);
   std::string outputName;
   File output = File::createUnique(inputName + ".txt.", &outputName);
-  char* consoleText = nullptr;
-  size_t consoleSize = 0;
-  std::FILE* console = open_memstream(&consoleText, &consoleSize);
+  RecordedProgress progress;
 
-  DecompressResult result = decompressDictionary(input, output, console);
-  std::fclose(console);
+  std::unique_ptr<DictionaryReader> reader;
+  Status status = DictionaryReader::open(input, &reader);
+  // A file rejected at opening never gets its text written.
+  const bool opened = status.ok();
+  if (opened) status = decompressDictionary(*reader, output, progress);
+  reader.reset();
   input.close();
   output.close();
   std::ifstream in(outputName, std::ios::binary);
-  Outcome outcome{result.status.message(), result.keepOutput,
-                  Bytes(std::istreambuf_iterator<char>(in), {}), consoleText};
-  std::free(consoleText);
+  Outcome outcome{status.message(), opened && decompressedTextIsKept(status),
+                  Bytes(std::istreambuf_iterator<char>(in), {}), progress.lines};
   std::remove(inputName.c_str());
   std::remove(outputName.c_str());
   rmdir(folder);

@@ -2,16 +2,18 @@
 
 #include <cstdint>
 #include <new>
-#include <optional>
 
+#include "compiler/chunk_reader.h"
 #include "compiler/compile_files.h"
 #include "compiler/compiler.h"
 #include "compiler/word_forms.h"
 #include "decompressor/decompressor.h"
-#include "driver/chunk_reader.h"
 #include "driver/help.h"
 #include "driver/interrupt.h"
-#include "driver/platform/file.h"
+#include "driver/progress_lines.h"
+#include "platform/file.h"
+#include "platform/messages.h"
+#include "reader/dictionary_reader.h"
 #include "text/codepage.h"
 
 namespace zorvak {
@@ -26,10 +28,10 @@ struct TemporaryFile {
   File CompileFiles::*file;
 };
 constexpr TemporaryFile kTemporaries[] = {
-    {".tmp", "error create tmp file!", &CompileFiles::spool},
-    {".sec", "error create sec file!", &CompileFiles::sections},
-    {".dat", "error create dat file!", &CompileFiles::groupTable},
-    {".add", "error create add file!", &CompileFiles::alternatives},
+    {".tmp", messages::kCreateSpool, &CompileFiles::spool},
+    {".sec", messages::kCreateSections, &CompileFiles::sections},
+    {".dat", messages::kCreateGroupTable, &CompileFiles::groupTable},
+    {".add", messages::kCreateAlternatives, &CompileFiles::alternatives},
 };
 
 // Every file a compile run has created, so that a failed run can take them away again.
@@ -61,6 +63,33 @@ class CompileCleanup {
   bool committed_ = false;
 };
 
+// The text of a decompress run, written under a unique name beside its final one and moved into
+// place only when the run keeps it; taken away otherwise, also when the run is interrupted or
+// unwound by a failed allocation.
+class TemporaryOutput {
+  // Declared first: the file's initialiser fills in the name.
+  std::string name_;
+  InterruptGuard interrupted_;
+  bool committed_ = false;
+
+ public:
+  explicit TemporaryOutput(const std::string& prefix) : file(File::createUnique(prefix, &name_)) {
+    if (file.isOpen()) interrupted_.add(name_);
+  }
+  ~TemporaryOutput() {
+    if (committed_ || name_.empty()) return;
+    file.close();
+    removeFile(name_);
+  }
+  // Writes the file to the disk and gives it `finalName`; false when that fails.
+  bool commit(const std::string& finalName) {
+    committed_ = file.sync() && file.close() && replaceFile(name_, finalName);
+    return committed_;
+  }
+
+  File file;
+};
+
 int fail(std::FILE* console, const Status& status) {
   std::fputs(status.message(), console);
   std::fflush(console);
@@ -70,17 +99,17 @@ int fail(std::FILE* console, const Status& status) {
 Status openCompileFiles(const RunSettings& settings, CompileFiles& files, CompileCleanup& cleanup,
                         std::string* outputTemporary) {
   files.input = File::openForReading(settings.inputName);
-  if (!files.input.isOpen()) return Status::Error("error open input file!");
+  if (!files.input.isOpen()) return Status::InputOutput(messages::kOpenInput);
   for (const TemporaryFile& temporary : kTemporaries) {
     std::string name = derivedName(settings.inputName, temporary.extension);
     File& file = files.*temporary.file;
     file = File::openOrCreate(name);
-    if (!file.isOpen()) return Status::Error(temporary.createMessage);
+    if (!file.isOpen()) return Status::InputOutput(temporary.createMessage);
     cleanup.created(name);
-    if (!file.truncate()) return Status::Error(temporary.createMessage);
+    if (!file.truncate()) return Status::InputOutput(temporary.createMessage);
   }
   files.output = File::createUnique(derivedName(settings.inputName, ".zorvak."), outputTemporary);
-  if (!files.output.isOpen()) return Status::Error("error create out file!");
+  if (!files.output.isOpen()) return Status::InputOutput(messages::kCreateOutput);
   cleanup.created(*outputTemporary);
   return Status::Ok();
 }
@@ -88,18 +117,19 @@ Status openCompileFiles(const RunSettings& settings, CompileFiles& files, Compil
 Status runWordFormsPhase(const RunSettings& settings, WordForms& wordForms, std::FILE* console) {
   if (settings.wordFormsName.empty()) return Status::Ok();
   File file = File::openForReading(settings.wordFormsName);
-  if (!file.isOpen()) return Status::Error("error open wordforms file!");
+  if (!file.isOpen()) return Status::InputOutput(messages::kOpenWordForms);
   ReadPhase phase;
   phase.codePage = settings.codePage;
-  phase.progressWord = "form";
-  phase.utf8Message = "error wordforms utf8!";
-  phase.readMessage = "error read wordforms file!";
+  phase.utf8Message = messages::kWordFormsUtf8;
+  phase.readMessage = messages::kReadWordForms;
   phase.consume = [&](uint8_t* chunk, size_t size, size_t* carry) {
     return wordForms.consumeChunk(chunk, size, carry);
   };
-  phase.counters = [&] { return std::pair{wordForms.offered(), wordForms.stored()}; };
+  ReadProgressLines progress(console, "form", [&] {
+    return std::pair{wordForms.offered(), wordForms.stored()};
+  });
   uint64_t total = 0;
-  return readChunks(file, phase, console, &total);
+  return readChunks(file, phase, progress, &total);
 }
 
 Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
@@ -110,11 +140,14 @@ Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
   phase.consume = [&](uint8_t* chunk, size_t size, size_t* carry) {
     return compiler.consumeSourceChunk(chunk, size, carry);
   };
-  phase.counters = [&] { return std::pair{compiler.mainEntries(), compiler.alternativeEntries()}; };
+  ReadProgressLines reading(console, "read", [&] {
+    return std::pair{compiler.mainEntries(), compiler.alternativeEntries()};
+  });
   uint64_t total = 0;
-  ZORVAK_RETURN_IF_ERROR(readChunks(files.input, phase, console, &total));
+  ZORVAK_RETURN_IF_ERROR(readChunks(files.input, phase, reading, &total));
   ZORVAK_RETURN_IF_ERROR(compiler.prepareCompiledDictionary());
-  ZORVAK_RETURN_IF_ERROR(compiler.scanGroups(console));
+  ScanProgressLines scanning(console);
+  ZORVAK_RETURN_IF_ERROR(compiler.scanGroups(scanning));
   return compiler.assembleCompiledDictionary();
 }
 
@@ -122,15 +155,15 @@ Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
 // the temporary files.
 Status finishCompile(const RunSettings& settings, CompileFiles& files,
                      const std::string& outputTemporary) {
-  if (!files.output.sync()) return Status::Error("error write out file!");
+  if (!files.output.sync()) return Status::InputOutput(messages::kWriteOutput);
   files.input.close();
   files.spool.close();
-  if (!files.output.close()) return Status::Error("error write out file!");
+  if (!files.output.close()) return Status::InputOutput(messages::kWriteOutput);
   files.sections.close();
   files.alternatives.close();
   files.groupTable.close();
   if (!replaceFile(outputTemporary, derivedName(settings.inputName, ".zorvak"))) {
-    return Status::Error("error write out file!");
+    return Status::InputOutput(messages::kWriteOutput);
   }
   for (const char* extension : {".tmp", ".sec", ".add", ".dat"}) {
     removeFile(derivedName(settings.inputName, extension));
@@ -142,7 +175,7 @@ Status finishCompile(const RunSettings& settings, CompileFiles& files,
 
 int runCompile(const RunSettings& settings, std::FILE* console) {
   if (!isSupportedCodePage(settings.codePage)) {
-    return fail(console, Status::Error("error code page!"));
+    return fail(console, Status::Usage(messages::kCodePage));
   }
   WordForms wordForms(settings.codePage);
   wordForms.reset();
@@ -163,31 +196,31 @@ int runCompile(const RunSettings& settings, std::FILE* console) {
 int runDecompress(const RunSettings& settings, std::FILE* console) {
   std::fputs("decompress\r\n", console);
   File input = File::openForReading(settings.inputName);
-  if (!input.isOpen()) return fail(console, Status::Error("error open input file!"));
+  if (!input.isOpen()) return fail(console, Status::InputOutput(messages::kOpenInput));
   std::string finalName = derivedName(settings.inputName, ".txt");
-  std::string temporaryName;
-  File output = File::createUnique(finalName + ".", &temporaryName);
-  if (!output.isOpen()) return fail(console, Status::Error("error create out file!"));
-  InterruptGuard interrupted;
-  interrupted.add(temporaryName);
+  TemporaryOutput output(finalName + ".");
+  if (!output.file.isOpen()) return fail(console, Status::InputOutput(messages::kCreateOutput));
 
-  DecompressResult result = decompressDictionary(input, output, console);
+  std::unique_ptr<DictionaryReader> reader;
+  Status status = DictionaryReader::open(input, &reader);
+  // A file rejected as a whole leaves an existing text as it was.
+  if (!status.ok()) return fail(console, status);
+  DecompressProgressLines progress(console);
+  status = decompressDictionary(*reader, output.file, progress);
+  reader.reset();
   input.close();
-  bool written = output.sync() && output.close();
-  if (result.keepOutput && written && replaceFile(temporaryName, finalName)) {
-    return result.status.ok() ? kExitSuccess : fail(console, result.status);
+  if (!decompressedTextIsKept(status)) return fail(console, status);
+  if (!output.commit(finalName)) {
+    return fail(console, status.ok() ? Status::InputOutput(messages::kWriteOutput) : status);
   }
-  output.close();
-  removeFile(temporaryName);
-  if (!result.status.ok()) return fail(console, result.status);
-  return fail(console, Status::Error("error write out file!"));
+  return status.ok() ? kExitSuccess : fail(console, status);
 }
 
 int runProgram(const std::vector<std::string>& arguments, std::FILE* console) {
   Command command = parseCommandLine(arguments);
   switch (command.kind) {
     case CommandKind::kUsage:
-      std::fputs("input_file code_page", console);
+      std::fputs(messages::kUsage, console);
       std::fflush(console);
       return kExitUsage;
     case CommandKind::kHelp:
@@ -205,8 +238,9 @@ int runProgram(const std::vector<std::string>& arguments, std::FILE* console) {
     }
     return runCompile(command.settings, console);
   } catch (const std::bad_alloc&) {
-    // The run's files were taken away while the failure unwound the run.
-    return fail(console, Status::Error("error out of memory!"));
+    // Every allocation of a run that fails ends here, whichever phase made it; the run's files
+    // were taken away while the failure unwound the run.
+    return fail(console, Status::OutOfMemory(messages::kOutOfMemory));
   }
 }
 

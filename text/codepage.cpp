@@ -16,15 +16,15 @@ static_assert(std::is_sorted(kSupported.begin(), kSupported.end()));
 
 }  // namespace
 
-const sbcsPage* findSbcsPage(int32_t codePage) {
-  for (const sbcsPage& page : kSbcsPages) {
+const SbcsPage* findSbcsPage(int32_t codePage) {
+  for (const SbcsPage& page : kSbcsPages) {
     if (page.codePage == codePage) return &page;
   }
   return nullptr;
 }
 
-const dbcsPage* findDbcsPage(int32_t codePage) {
-  for (const dbcsPage& page : kDbcsPages) {
+const DbcsPage* findDbcsPage(int32_t codePage) {
+  for (const DbcsPage& page : kDbcsPages) {
     if (page.codePage == codePage) return &page;
   }
   return nullptr;

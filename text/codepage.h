@@ -15,7 +15,7 @@ inline constexpr int32_t kCodePageUtf8 = 65001;  // UTF-8
 
 // A single-byte code page: bytes below 0x80 are the unit of the same value, the upper half
 // comes from toUnicode.
-struct sbcsPage {
+struct SbcsPage {
   int32_t codePage;
   uint32_t firstByte;  // 0x80
   uint32_t lastByte;   // 0xFF
@@ -42,7 +42,7 @@ inline constexpr uint32_t kDbcsLinear = 1;
 // A double-byte code page. leads[b - 0x80] for a byte b >= 0x80: when its high half is not 0
 // the byte is a character of its own with that unit; otherwise the byte is a lead byte and the
 // low half is the index of the first range record to look at for it.
-struct dbcsPage {
+struct DbcsPage {
   int32_t codePage;
   uint16_t defaultUnit;  // written for a lead byte whose pair has no unit
   const uint32_t* leads;
@@ -50,12 +50,12 @@ struct dbcsPage {
   const uint16_t* pool;
 };
 
-extern const std::array<sbcsPage, 29> kSbcsPages;
-extern const std::array<dbcsPage, 4> kDbcsPages;
+extern const std::array<SbcsPage, 29> kSbcsPages;
+extern const std::array<DbcsPage, 4> kDbcsPages;
 
 // The page of a code page number, or null when it is not of that family.
-const sbcsPage* findSbcsPage(int32_t codePage);
-const dbcsPage* findDbcsPage(int32_t codePage);
+const SbcsPage* findSbcsPage(int32_t codePage);
+const DbcsPage* findDbcsPage(int32_t codePage);
 
 bool isSingleByteCodePage(int32_t codePage);
 bool isDoubleByteCodePage(int32_t codePage);

@@ -5592,7 +5592,7 @@ constexpr uint16_t kPool950[] = {
 
 }  // namespace
 
-const std::array<sbcsPage, 29> kSbcsPages = {{
+const std::array<SbcsPage, 29> kSbcsPages = {{
   {437, 0x80, 0xFF, {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
     0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
@@ -5972,7 +5972,7 @@ const std::array<sbcsPage, 29> kSbcsPages = {{
   }},
 }};
 
-const std::array<dbcsPage, 4> kDbcsPages = {{
+const std::array<DbcsPage, 4> kDbcsPages = {{
   {932, 0x30FB, kLeads932, kRanges932, kPool932},
   {936, 0x003F, kLeads936, kRanges936, kPool936},
   {949, 0x003F, kLeads949, kRanges949, kPool949},

@@ -44,7 +44,7 @@ struct UnitSink {
 };
 
 template <bool kWrite>
-void decodeSingleByte(const sbcsPage& page, const uint8_t* p, UnitSink<kWrite>& sink) {
+void decodeSingleByte(const SbcsPage& page, const uint8_t* p, UnitSink<kWrite>& sink) {
   if constexpr (!kWrite) {
     while (*p++ != 0)
       ++sink.n;
@@ -55,7 +55,7 @@ void decodeSingleByte(const sbcsPage& page, const uint8_t* p, UnitSink<kWrite>& 
 }
 
 // The unit of the pair (lead, trail), or 0 when the page has none; pages never map a pair to 0.
-inline uint16_t findPair(const dbcsPage& page, uint32_t first, uint8_t lead, uint8_t trail) {
+inline uint16_t findPair(const DbcsPage& page, uint32_t first, uint8_t lead, uint8_t trail) {
   for (const dbcsRange* r = page.ranges + first;; ++r) {
     const uint32_t recordLead = r->lead();
     if (recordLead == 0 || recordLead > lead) return 0;
@@ -73,7 +73,7 @@ inline uint16_t findPair(const dbcsPage& page, uint32_t first, uint8_t lead, uin
 // Decodes up to the first zero byte. When carryAt is not null and a lead byte without its trail
 // stands there, decoding stops before it and returns true.
 template <bool kWrite>
-bool decodeDoubleByte(const dbcsPage& page, const uint8_t* p, const uint8_t* carryAt,
+bool decodeDoubleByte(const DbcsPage& page, const uint8_t* p, const uint8_t* carryAt,
                       UnitSink<kWrite>& sink) {
   for (uint8_t b; (b = *p) != 0;) {
     if (b < 0x80) {
@@ -165,9 +165,9 @@ bool decodeAny(int32_t codePage, const uint8_t* bytes, const uint8_t* carryAt,
                UnitSink<kWrite>& sink) {
   if (codePage == kCodePageUtf8) {
     decodeUtf8(bytes, sink);
-  } else if (const sbcsPage* single = findSbcsPage(codePage)) {
+  } else if (const SbcsPage* single = findSbcsPage(codePage)) {
     decodeSingleByte(*single, bytes, sink);
-  } else if (const dbcsPage* dbcs = findDbcsPage(codePage)) {
+  } else if (const DbcsPage* dbcs = findDbcsPage(codePage)) {
     return decodeDoubleByte(*dbcs, bytes, carryAt, sink);
   } else {
     decodeFallback(bytes, sink);

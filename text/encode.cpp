@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "text/codepage.h"
 
@@ -48,24 +49,22 @@ size_t encodeFallback(const uint16_t* units, size_t count, uint8_t* out) {
 
 }  // namespace
 
-void encoderReset(encoderState& state) {
-  state = encoderState{};
+void encoderReset(EncoderState& state) {
+  state = EncoderState{};
 }
 
-void encoderRelease(encoderState& state) {
+void encoderRelease(EncoderState& state) {
   std::free(state.reverseTable);
-  const bool failed = state.failed;
   encoderReset(state);
-  state.failed = failed;
 }
 
-bool buildReverseTable(encoderState& state, int32_t codePage) {
+bool buildReverseTable(EncoderState& state, int32_t codePage) {
   if (state.codePage == codePage && state.reverseTable != nullptr) return true;
-  const sbcsPage* page = findSbcsPage(codePage);
+  const SbcsPage* page = findSbcsPage(codePage);
   if (page == nullptr) return false;
   if (state.reverseTable == nullptr) {
     state.reverseTable = static_cast<uint8_t*>(std::malloc(kReverseTableSize));
-    if (state.reverseTable == nullptr) return false;
+    if (state.reverseTable == nullptr) throw std::bad_alloc();
   }
   state.codePage = codePage;
   uint8_t* table = state.reverseTable;
@@ -79,7 +78,7 @@ bool buildReverseTable(encoderState& state, int32_t codePage) {
   return true;
 }
 
-int32_t encodeUnits(encoderState& state, int32_t codePage, const uint16_t* units, size_t count,
+int32_t encodeUnits(EncoderState& state, int32_t codePage, const uint16_t* units, size_t count,
                     uint8_t* out) {
   if (units == nullptr) return -1;
   if (count == 0 || units[0] == 0) return 0;
@@ -87,10 +86,7 @@ int32_t encodeUnits(encoderState& state, int32_t codePage, const uint16_t* units
   if (codePage == kCodePageUtf8) {
     n = encodeUtf8(units, count, out);
   } else if (isSingleByteCodePage(codePage)) {
-    if (!buildReverseTable(state, codePage)) {
-      state.failed = true;
-      return 0;
-    }
+    buildReverseTable(state, codePage);
     n = encodeSingleByte(state.reverseTable, units, count, out);
   } else {
     n = encodeFallback(units, count, out);
@@ -98,7 +94,7 @@ int32_t encodeUnits(encoderState& state, int32_t codePage, const uint16_t* units
   return static_cast<int32_t>(n);
 }
 
-int32_t encodeText(encoderState& state, int32_t codePage, const uint16_t* units, uint8_t* out) {
+int32_t encodeText(EncoderState& state, int32_t codePage, const uint16_t* units, uint8_t* out) {
   return encodeUnits(state, codePage, units, SIZE_MAX, out);
 }
 

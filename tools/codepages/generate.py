@@ -424,14 +424,14 @@ def render(single, double):
         out.append('')
     out.append('}  // namespace')
     out.append('')
-    out.append('const std::array<sbcsPage, %d> kSbcsPages = {{' % len(single))
+    out.append('const std::array<SbcsPage, %d> kSbcsPages = {{' % len(single))
     for cp, units in single.items():
         out.append('  {%d, 0x80, 0xFF, {' % cp)
         out += wrap(['0x%04X' % u for u in units], 12, '    ')
         out.append('  }},')
     out.append('}};')
     out.append('')
-    out.append('const std::array<dbcsPage, %d> kDbcsPages = {{' % len(double))
+    out.append('const std::array<DbcsPage, %d> kDbcsPages = {{' % len(double))
     for cp, (leads, records, pool, default) in double.items():
         out.append('  {%d, 0x%04X, kLeads%d, kRanges%d, kPool%d},' % (cp, default, cp, cp, cp))
     out.append('}};')

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/platform/file.h"
-#include "driver/platform/status.h"
+#include "platform/file.h"
+#include "platform/status.h"
 
 namespace zorvak {
 

@@ -1,4 +1,4 @@
-#include "decompressor/inflated_block.h"
+#include "reader/inflated_block.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "decompressor/article_blocks.h"
+#include "reader/article_blocks.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "decompressor/test_dictionary.h"
+#include "reader/test_dictionary.h"
 #include "text/codepage.h"
 
 namespace zorvak::testing {
@@ -191,7 +191,7 @@ TEST(ArticleBlocks, ArticleDeepInAHugeBlockKeepsLittleOfIt) {
   ArticleText got;
   ASSERT_TRUE(blocks.fetch(0, 30 << 20, 5, &got).ok());
   EXPECT_EQ(textOf(got), "HELLO");
-  EXPECT_LT(blocks.held(), size_t{16} << 20);
+  EXPECT_LT(blocks.heldBytes(), size_t{16} << 20);
   ASSERT_TRUE(blocks.fetch(0, 10, 3, &got).ok());
   EXPECT_EQ(textOf(got), "xyz");
   EXPECT_EQ(blocks.inflations(), 2u);
@@ -207,7 +207,7 @@ TEST(ArticleBlocks, LongRunOfContinuationBytesIsLetGo) {
     const uint32_t first = lead.empty() ? 0 : 1;
     ASSERT_TRUE(blocks.fetch(0, first + 1, 2, &got).ok());
     EXPECT_EQ(textOf(got), "yz");
-    EXPECT_LT(blocks.held(), size_t{12} << 20);
+    EXPECT_LT(blocks.heldBytes(), size_t{12} << 20);
   }
 }
 

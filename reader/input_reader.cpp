@@ -1,4 +1,6 @@
-#include "decompressor/input_reader.h"
+#include "reader/input_reader.h"
+
+#include "platform/messages.h"
 
 namespace zorvak {
 
@@ -8,7 +10,7 @@ Status InputReader::readAt(uint64_t offset, uint8_t* buffer, size_t count, size_
   const uint64_t available = size_ - offset;
   if (count > available) count = static_cast<size_t>(available);
   const int64_t n = file_.readAt(offset, buffer, count);
-  if (n < 0) return Status::Error("error read input file!");
+  if (n < 0) return Status::InputOutput(messages::kReadInput);
   *got = static_cast<size_t>(n);
   return Status::Ok();
 }

@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "decompressor/inflated_block.h"
-#include "decompressor/input_reader.h"
-#include "driver/platform/status.h"
+#include "platform/status.h"
+#include "reader/inflated_block.h"
+#include "reader/input_reader.h"
 
 namespace zorvak {
 
@@ -42,7 +42,7 @@ class ArticleBlocks {
   // Blocks inflated so far, counting those inflated again after they were let go.
   uint64_t inflations() const { return inflations_; }
   // Memory held by the kept blocks.
-  size_t held() const { return held_; }
+  size_t heldBytes() const { return heldBytes_; }
 
  private:
   struct Slot {
@@ -60,8 +60,8 @@ class ArticleBlocks {
   InputReader& input_;
   uint64_t articleDataOffset_;
   UnitRule rule_;
-  size_t budget_;
-  size_t held_ = 0;
+  size_t budget_;  // bytes
+  size_t heldBytes_ = 0;
   uint64_t inflations_ = 0;
   SlotList slots_;                // most recently used first
   std::vector<uint8_t> scratch_;  // one inflate call's output

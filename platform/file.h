@@ -1,5 +1,5 @@
-#ifndef ZORVAK_DRIVER_PLATFORM_FILE_H_
-#define ZORVAK_DRIVER_PLATFORM_FILE_H_
+#ifndef ZORVAK_PLATFORM_FILE_H_
+#define ZORVAK_PLATFORM_FILE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -67,4 +67,4 @@ bool replaceFile(const std::string& from, const std::string& to);
 
 }  // namespace zorvak
 
-#endif  // ZORVAK_DRIVER_PLATFORM_FILE_H_
+#endif  // ZORVAK_PLATFORM_FILE_H_

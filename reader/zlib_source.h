@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "decompressor/input_reader.h"
-#include "driver/platform/status.h"
+#include "platform/status.h"
+#include "reader/input_reader.h"
 
 namespace zorvak {
 

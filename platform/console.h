@@ -1,5 +1,5 @@
-#ifndef ZORVAK_DRIVER_PLATFORM_PROGRESS_H_
-#define ZORVAK_DRIVER_PLATFORM_PROGRESS_H_
+#ifndef ZORVAK_PLATFORM_CONSOLE_H_
+#define ZORVAK_PLATFORM_CONSOLE_H_
 
 #include <chrono>
 #include <cstdio>
@@ -30,4 +30,4 @@ class ProgressFlusher {
 
 }  // namespace zorvak
 
-#endif  // ZORVAK_DRIVER_PLATFORM_PROGRESS_H_
+#endif  // ZORVAK_PLATFORM_CONSOLE_H_

@@ -1,4 +1,4 @@
-#include "decompressor/article_blocks.h"
+#include "reader/article_blocks.h"
 
 namespace zorvak {
 
@@ -22,9 +22,9 @@ Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, Art
   InflatedBlock& inflated = *slot->block;
   const uint64_t end = uint64_t{start} + length;
   Status status = inflated.reach(end, start, scratch_.data());
-  held_ -= slot->footprint;
+  heldBytes_ -= slot->footprint;
   slot->footprint = inflated.footprint();
-  held_ += slot->footprint;
+  heldBytes_ += slot->footprint;
   ZORVAK_RETURN_IF_ERROR(status);
 
   const uint64_t units = inflated.units();
@@ -52,8 +52,8 @@ ArticleBlocks::SlotList::iterator ArticleBlocks::find(uint64_t key) {
 }
 
 void ArticleBlocks::evict() {
-  while (held_ > budget_ && slots_.size() > 1) {
-    held_ -= slots_.back().footprint;
+  while (heldBytes_ > budget_ && slots_.size() > 1) {
+    heldBytes_ -= slots_.back().footprint;
     byKey_.erase(slots_.back().key);
     slots_.pop_back();
   }

@@ -1,11 +1,14 @@
-#include "decompressor/zlib_source.h"
+#include "reader/zlib_source.h"
 
 namespace zorvak {
 
 ZlibSource::ZlibSource(InputReader& input, uint64_t offset) : input_(input), next_(offset) {
   stream_.next_in = piece_;
   stream_.avail_in = 0;
-  if (inflateInit(&stream_) == Z_OK) {
+  const int result = inflateInit(&stream_);
+  // zlib's own allocations fail as every other allocation of a run does.
+  if (result == Z_MEM_ERROR) throw std::bad_alloc();
+  if (result == Z_OK) {
     initialised_ = true;
   } else {
     state_ = Outcome::kBroken;
@@ -32,6 +35,7 @@ Status ZlibSource::inflateStep(uint8_t* out, size_t* produced, Outcome* outcome)
   stream_.next_out = out;
   stream_.avail_out = static_cast<uInt>(kOutputSize);
   const int result = inflate(&stream_, Z_SYNC_FLUSH);
+  if (result == Z_MEM_ERROR) throw std::bad_alloc();
   if (result == Z_OK) {
     state_ = Outcome::kMore;
   } else if (result == Z_STREAM_END) {

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "decompressor/input_reader.h"
-#include "decompressor/zlib_source.h"
-#include "driver/platform/status.h"
+#include "platform/status.h"
+#include "reader/input_reader.h"
+#include "reader/zlib_source.h"
 
 namespace zorvak {
 

@@ -12,7 +12,7 @@ namespace zorvak {
 // the headword and the folded-headword slot of L units each. The bytes are taken in pairs, low
 // byte first, and a pair may be split between two calls. An entry whose headword length is 0
 // or above 1023 is never completed: the rest of its section is taken as its text.
-class entryParser {
+class EntryParser {
  public:
   // Back to the start of an entry, with no byte pending; done at the start of every section.
   void reset();
@@ -39,12 +39,11 @@ class entryParser {
   bool pending_ = false;  // the low byte of a unit has been taken
   uint8_t low_ = 0;
   int step_ = 0;
-  uint32_t fill_ = 0;
+  uint32_t fieldUnits_ = 0;  // units of the current text field stored
   EntryHeader entry_;
   uint16_t headword_[kMaxTextUnits + 1] = {};
   uint16_t folded_[kMaxTextUnits + 1] = {};
 };
-using EntryParser = entryParser;
 
 }  // namespace zorvak
 

@@ -1,4 +1,4 @@
-#include "decompressor/entry_parser.h"
+#include "reader/entry_parser.h"
 
 namespace zorvak {
 namespace {
@@ -31,13 +31,13 @@ void storeUnit(uint16_t* buffer, uint32_t* fill, uint16_t unit) {
 
 }  // namespace
 
-void entryParser::reset() {
+void EntryParser::reset() {
   pending_ = false;
   step_ = kLengthLow;
-  fill_ = 0;
+  fieldUnits_ = 0;
 }
 
-size_t entryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
+size_t EntryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
   *complete = false;
   for (size_t i = 0; i < count; ++i) {
     if (!pending_ && step_ >= kHeadword && count - i >= 2) i += takeText(bytes + i, count - i);
@@ -56,22 +56,23 @@ size_t entryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
   return count;
 }
 
-size_t entryParser::takeText(const uint8_t* bytes, size_t count) {
+size_t EntryParser::takeText(const uint8_t* bytes, size_t count) {
   // Whole units up to the one before the end of the field; the last goes through takeUnit.
   uint16_t* buffer = step_ == kHeadword ? headword_ : folded_;
   size_t taken = 0;
-  while (taken + 2 <= count && fill_ + 1 < entry_.headwordLength && fill_ < kMaxTextUnits) {
-    buffer[fill_++] = static_cast<uint16_t>(bytes[taken] | (bytes[taken + 1] << 8));
+  while (taken + 2 <= count && fieldUnits_ + 1 < entry_.headwordLength &&
+         fieldUnits_ < kMaxTextUnits) {
+    buffer[fieldUnits_++] = static_cast<uint16_t>(bytes[taken] | (bytes[taken + 1] << 8));
     taken += 2;
   }
-  buffer[fill_] = 0;
+  buffer[fieldUnits_] = 0;
   return taken;
 }
 
-bool entryParser::takeUnit(uint16_t unit) {
+bool EntryParser::takeUnit(uint16_t unit) {
   switch (step_) {
     case kLengthLow:
-      fill_ = 0;
+      fieldUnits_ = 0;
       headword_[0] = 0;
       folded_[0] = 0;
       entry_.headwordLength = unit;
@@ -100,15 +101,15 @@ bool entryParser::takeUnit(uint16_t unit) {
       entry_.articleLength += uint32_t{unit} << 16;
       break;
     case kHeadword:
-      storeUnit(headword_, &fill_, unit);
-      if (fill_ == entry_.headwordLength) {
-        fill_ = 0;
+      storeUnit(headword_, &fieldUnits_, unit);
+      if (fieldUnits_ == entry_.headwordLength) {
+        fieldUnits_ = 0;
         step_ = kFolded;
       }
       return false;
     case kFolded:
-      storeUnit(folded_, &fill_, unit);
-      if (fill_ == entry_.headwordLength) {
+      storeUnit(folded_, &fieldUnits_, unit);
+      if (fieldUnits_ == entry_.headwordLength) {
         step_ = kLengthLow;
         return true;
       }

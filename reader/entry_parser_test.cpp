@@ -1,11 +1,11 @@
-#include "decompressor/entry_parser.h"
+#include "reader/entry_parser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "decompressor/test_dictionary.h"
+#include "reader/test_dictionary.h"
 
 namespace zorvak::testing {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 // Feeds a section in pieces of `piece` bytes and lists the entries completed, as
 // "headword@block/start/length".
 std::vector<std::string> parse(const Bytes& section, size_t piece) {
-  entryParser parser;
+  EntryParser parser;
   parser.reset();
   std::vector<std::string> entries;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(section.data());

@@ -1,16 +1,12 @@
-#include "driver/chunk_reader.h"
+#include "compiler/chunk_reader.h"
 
-#include <cinttypes>
 #include <cstring>
 #include <memory>
 
-#include "driver/platform/progress.h"
+#include "text/codepage.h"
 
 namespace zorvak {
 namespace {
-
-constexpr int32_t kUtf16 = 1200;
-constexpr int32_t kUtf8 = 65001;
 
 bool isContinuation(uint8_t byte) {
   return (byte & 0xC0) == 0x80;
@@ -18,7 +14,7 @@ bool isContinuation(uint8_t byte) {
 
 // Appends the line end that closes the last line of a file: LF and a blank, as units for UTF-16.
 size_t appendLineEnd(uint8_t* buffer, size_t size, int32_t codePage) {
-  if (codePage == kUtf16) {
+  if (codePage == kCodePageUtf16) {
     const uint8_t end[4] = {0x0A, 0x00, 0x20, 0x00};
     std::memcpy(buffer + size, end, sizeof(end));
     return size + sizeof(end);
@@ -33,7 +29,7 @@ Status extendUtf8Chunk(File& file, const ReadPhase& phase, uint8_t* buffer, size
   size_t n = *size;
   auto readMore = [&](size_t count, bool* atEnd) -> Status {
     int64_t got = file.read(buffer + n, count);
-    if (got < 0) return Status::Error(phase.readMessage);
+    if (got < 0) return Status::InputOutput(phase.readMessage);
     n += static_cast<size_t>(got);
     *atEnd = static_cast<size_t>(got) < count;
     return Status::Ok();
@@ -42,7 +38,7 @@ Status extendUtf8Chunk(File& file, const ReadPhase& phase, uint8_t* buffer, size
   while (isContinuation(buffer[n - 1])) {
     ZORVAK_RETURN_IF_ERROR(readMore(1, &atEnd));
     if (atEnd) break;
-    if (n > kUtf8ChunkLimit) return Status::Error(phase.utf8Message);
+    if (n > kUtf8ChunkLimit) return Status::DamagedFile(phase.utf8Message);
   }
   uint8_t last = buffer[n - 1];
   if (!atEnd && last >= 0x80 && !isContinuation(last)) {
@@ -54,33 +50,26 @@ Status extendUtf8Chunk(File& file, const ReadPhase& phase, uint8_t* buffer, size
   return Status::Ok();
 }
 
-void printProgress(std::FILE* console, const ReadPhase& phase, uint64_t total, const char* end) {
-  auto [first, second] = phase.counters ? phase.counters() : std::pair<uint32_t, uint32_t>{0, 0};
-  std::fprintf(console, "%s %08" PRIu32 "-%08" PRIu32 " %16" PRIu64 "%s", phase.progressWord, first,
-               second, total, end);
-}
-
 }  // namespace
 
-Status readChunks(File& file, const ReadPhase& phase, std::FILE* console, uint64_t* total) {
+Status readChunks(File& file, const ReadPhase& phase, ReadProgress& progress, uint64_t* total) {
   auto buffer = std::make_unique<uint8_t[]>(kReadBufferSize);
   *total = 0;
   uint8_t carried = 0;
   size_t carry = 0;
   bool first = true;
   bool lastWasFull = false;
-  ProgressFlusher progress(console);
   for (;;) {
     std::memset(buffer.get(), 0, kReadBufferSize);
     if (carry > 0) buffer[0] = carried;
     int64_t got = file.read(buffer.get() + carry, kChunkSize - carry);
-    if (got < 0) return Status::Error(phase.readMessage);
+    if (got < 0) return Status::InputOutput(phase.readMessage);
     size_t n = carry + static_cast<size_t>(got);
     if (first) {
       first = false;
-      if (phase.codePage == kUtf16) {
+      if (phase.codePage == kCodePageUtf16) {
         if (n >= 2 && buffer[0] == 0xFF && buffer[1] == 0xFE) buffer[0] = 0x20, buffer[1] = 0x00;
-      } else if (phase.codePage == kUtf8) {
+      } else if (phase.codePage == kCodePageUtf8) {
         if (n >= 3 && buffer[0] == 0xEF && buffer[1] == 0xBB && buffer[2] == 0xBF) {
           std::memset(buffer.get(), 0x20, 3);
         }
@@ -91,7 +80,7 @@ Status readChunks(File& file, const ReadPhase& phase, std::FILE* console, uint64
     bool full = n == kChunkSize;
     if (!full) {
       n = appendLineEnd(buffer.get(), n, phase.codePage);
-    } else if (phase.codePage == kUtf8) {
+    } else if (phase.codePage == kCodePageUtf8) {
       ZORVAK_RETURN_IF_ERROR(extendUtf8Chunk(file, phase, buffer.get(), &n));
     }
     buffer[n] = 0;
@@ -103,13 +92,11 @@ Status readChunks(File& file, const ReadPhase& phase, std::FILE* console, uint64
       carried = buffer[n - 1];
     }
     *total += n - carry;
-    printProgress(console, phase, *total, "\r");
-    progress.lineWritten();
+    progress.chunkRead(*total);
     if (!full) break;
     lastWasFull = true;
   }
-  printProgress(console, phase, *total, "\r\n");
-  std::fflush(console);
+  progress.readFinished(*total);
   return Status::Ok();
 }
 

@@ -1,4 +1,4 @@
-#include "driver/platform/file.h"
+#include "platform/file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,0 +1,66 @@
+#ifndef ZORVAK_PLATFORM_BUFFERED_WRITER_H_
+#define ZORVAK_PLATFORM_BUFFERED_WRITER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/status.h"
+
+namespace zorvak {
+
+// Appends bytes to a file through a buffer, so that the file is written in large pieces. The
+// status is sticky: the first failed write is kept as an input/output failure with the message
+// given at construction (for example "error write sec file!"), everything appended after it is
+// dropped, and every later call reports it.
+class BufferedWriter {
+ public:
+  BufferedWriter(File& file, size_t capacity, const char* errorMessage);
+
+  BufferedWriter(const BufferedWriter&) = delete;
+  BufferedWriter& operator=(const BufferedWriter&) = delete;
+
+  Status append(const void* data, size_t size) {
+    if (size <= buffer_.size() - buffered_) {
+      std::memcpy(buffer_.data() + buffered_, data, size);
+      buffered_ += size;
+      appended_ += size;
+      return status_;
+    }
+    return appendSlow(data, size);
+  }
+
+  // Room for `count` more bytes, written out first when the buffer is too full; the buffer grows
+  // for a single piece longer than all of it. Follow with commit().
+  uint8_t* space(size_t count);
+  // Takes `count` bytes of the room handed out by the last space() call.
+  void commit(size_t count) {
+    buffered_ += count;
+    appended_ += count;
+  }
+
+  // Writes what the buffer holds to the file.
+  Status flush();
+  // The first failure, or success.
+  Status status() const { return status_; }
+
+  // Bytes appended so far, written out or still in the buffer.
+  uint64_t appended() const { return appended_; }
+
+ private:
+  Status appendSlow(const void* data, size_t size);
+  void write(const void* data, size_t size);
+
+  File& file_;
+  const char* errorMessage_;
+  std::vector<uint8_t> buffer_;
+  size_t buffered_ = 0;
+  uint64_t appended_ = 0;
+  Status status_;
+};
+
+}  // namespace zorvak
+
+#endif  // ZORVAK_PLATFORM_BUFFERED_WRITER_H_

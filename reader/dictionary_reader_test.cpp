@@ -1,0 +1,130 @@
+#include "reader/dictionary_reader.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "reader/test_dictionary.h"
+
+namespace zorvak::testing {
+namespace {
+
+// A compiled dictionary made in memory, written to a scratch file and opened.
+class OpenedDictionary {
+ public:
+  explicit OpenedDictionary(const Bytes& bytes) {
+    char pattern[] = "/tmp/zorvak_reader_XXXXXX";
+    const int fd = mkstemp(pattern);
+    name_ = pattern;
+    ::close(fd);
+    std::ofstream(name_, std::ios::binary) << bytes;
+    file_ = File::openForReading(name_);
+    status = DictionaryReader::open(file_, &reader);
+  }
+  ~OpenedDictionary() {
+    reader.reset();
+    file_.close();
+    unlink(name_.c_str());
+  }
+
+  Status status;
+  std::unique_ptr<DictionaryReader> reader;
+
+ private:
+  std::string name_;
+  File file_;
+};
+
+// Collects the headwords of a section, as UTF-16 strings.
+struct Headwords : SectionVisitor {
+  Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override {
+    words.emplace_back(headword, headword + entry.headwordLength);
+    return Status::Ok();
+  }
+  std::vector<std::u16string> words;
+};
+
+TEST(DictionaryReader, GroupsAreReadInAnyOrderAndArticlesFetchedByEntry) {
+  TestDictionary dictionary(1252);
+  dictionary.blocks = {"onetwo", "three"};
+  dictionary.groups = {{1, {{u"a", 0, 0, 3}}}, {2, {{u"b", 0, 3, 3}, {u"c", 1, 0, 5}}}};
+  OpenedDictionary opened(dictionary.build());
+  ASSERT_TRUE(opened.status.ok());
+  DictionaryReader& reader = *opened.reader;
+  EXPECT_EQ(reader.groupCount(), 2u);
+  EXPECT_EQ(reader.codePage(), 1252);
+
+  GroupRecord second;
+  ASSERT_TRUE(reader.readGroupRecord(1, &second).ok());
+  EXPECT_EQ(second.key, 2u);
+  EXPECT_EQ(second.entryCount, 2u);
+  struct : SectionVisitor {
+    Status visitEntry(const EntryHeader& entry, const uint16_t*) override {
+      ArticleText text;
+      ZORVAK_RETURN_IF_ERROR(reader->fetchArticle(entry, &text));
+      articles.emplace_back(reinterpret_cast<const char*>(text.data), text.size);
+      return Status::Ok();
+    }
+    DictionaryReader* reader;
+    std::vector<std::string> articles;
+  } articles;
+  articles.reader = &reader;
+  ASSERT_TRUE(reader.readSection(second, articles).ok());
+  EXPECT_EQ(articles.articles, (std::vector<std::string>{"two", "three"}));
+
+  GroupRecord first;
+  ASSERT_TRUE(reader.readGroupRecord(0, &first).ok());
+  Headwords headwords;
+  ASSERT_TRUE(reader.readSection(first, headwords).ok());
+  EXPECT_EQ(headwords.words, std::vector<std::u16string>{u"a"});
+
+  // Past the table the records run into the section data, then out of the file.
+  GroupRecord record;
+  const Status beyond = reader.readGroupRecord(uint64_t{1} << 40, &record);
+  EXPECT_EQ(beyond.kind(), StatusKind::kDamagedFile);
+  EXPECT_EQ(reader.readGroupRecord(~uint64_t{0}, &record).kind(), StatusKind::kDamagedFile);
+}
+
+TEST(DictionaryReader, DamageIsReportedWithItsKindAndSpoilsNothingElse) {
+  TestDictionary dictionary(1252);
+  dictionary.blocks = {"abc"};
+  dictionary.groups = {{1, {{u"a", 0, 0, 2}, {u"b", 0, 2, 5}}}};
+  OpenedDictionary opened(dictionary.build());
+  ASSERT_TRUE(opened.status.ok());
+  DictionaryReader& reader = *opened.reader;
+  EntryHeader outside{1, 0, 2, 5};  // runs past the end of its block
+  ArticleText text;
+  EXPECT_EQ(reader.fetchArticle(outside, &text).kind(), StatusKind::kDamagedFile);
+  EntryHeader inside{1, 0, 0, 2};
+  ASSERT_TRUE(reader.fetchArticle(inside, &text).ok());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(text.data), text.size), "ab");
+
+  GroupRecord broken{1, 1, dictionary.build().size()};  // a section that is not there
+  Headwords headwords;
+  EXPECT_EQ(reader.readSection(broken, headwords).kind(), StatusKind::kDamagedFile);
+  EXPECT_TRUE(headwords.words.empty());
+}
+
+TEST(DictionaryReader, OpeningRejectsAGroupTableThatBeginsOutsideTheFile) {
+  TestDictionary dictionary(1252);
+  dictionary.blocks = {"x"};
+  dictionary.groups = {{1, {{u"h", 0, 0, 1}}}};
+  Bytes file = dictionary.build();
+  TestDictionary far = dictionary;
+  far.header.groupCount = 1;
+  far.header.articleDataOffset = kHeaderSize;
+  far.header.groupTableOffset = file.size() - kGroupRecordSize + 1;
+  far.header.sectionDataOffset = file.size();
+  OpenedDictionary rejected(far.build(true));
+  EXPECT_EQ(rejected.status.kind(), StatusKind::kDamagedFile);
+  EXPECT_STREQ(rejected.status.message(), "error file!");
+  // Without groups the table may lie anywhere.
+  far.header.groupCount = 0;
+  EXPECT_TRUE(OpenedDictionary(far.build(true)).status.ok());
+}
+
+}  // namespace
+}  // namespace zorvak::testing
