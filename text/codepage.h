@@ -27,7 +27,7 @@ struct SbcsPage {
 //         (kDbcsLinear or kDbcsTable), 7-0 last trail byte;
 //   value: for a linear record the unit of the first trail byte, for a table record the index
 //          in the page's unit pool of the first trail byte's unit.
-struct dbcsRange {
+struct DbcsRange {
   uint32_t head;
   uint32_t value;
 
@@ -46,7 +46,7 @@ struct DbcsPage {
   int32_t codePage;
   uint16_t defaultUnit;  // written for a lead byte whose pair has no unit
   const uint32_t* leads;
-  const dbcsRange* ranges;
+  const DbcsRange* ranges;
   const uint16_t* pool;
 };
 

@@ -56,7 +56,7 @@ void decodeSingleByte(const SbcsPage& page, const uint8_t* p, UnitSink<kWrite>& 
 
 // The unit of the pair (lead, trail), or 0 when the page has none; pages never map a pair to 0.
 inline uint16_t findPair(const DbcsPage& page, uint32_t first, uint8_t lead, uint8_t trail) {
-  for (const dbcsRange* r = page.ranges + first;; ++r) {
+  for (const DbcsRange* r = page.ranges + first;; ++r) {
     const uint32_t recordLead = r->lead();
     if (recordLead == 0 || recordLead > lead) return 0;
     if (recordLead != lead) continue;

@@ -413,7 +413,7 @@ def render(single, double):
         out += wrap(['0x%08X' % e for e in leads], 8)
         out.append('};')
         out.append('')
-        out.append('constexpr dbcsRange kRanges%d[] = {' % cp)
+        out.append('constexpr DbcsRange kRanges%d[] = {' % cp)
         out += wrap(['{0x%02X%02X%02X%02X, 0x%04X}' % (lead, first, kind, last, value)
                      for lead, first, kind, last, value in records], 4)
         out.append('};')
