@@ -7,6 +7,8 @@ JOBS       ?= 2
 PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format
 # The benchmarks also need Google Benchmark, gzip, python3 and the time program.
 BENCH_PACKAGES := libbenchmark-dev gzip python3 time
+# Warnings stop the build here and in CI; ZORVAK_WERROR=OFF is for other compilers.
+CMAKE_FLAGS := -DZORVAK_WERROR=ON
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
 .PHONY: all deps bench-deps install-missing build build-asan demo test test-plain test-asan format format-check bench clean
@@ -30,11 +32,11 @@ install-missing:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j$(JOBS)
 
 build-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVAK_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVAK_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 
 # Compiles the sample dictionary, then writes it back as text.
