@@ -11,7 +11,8 @@ BENCH_PACKAGES := libbenchmark-dev gzip python3 time
 CMAKE_FLAGS := -DZORVAK_WERROR=ON
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
-.PHONY: all deps bench-deps install-missing build build-asan demo test test-plain test-asan format format-check bench clean
+.PHONY: all deps bench-deps install-missing build build-asan demo test test-plain \
+        test-asan test-unit format format-check bench clean
 
 all: build
 
@@ -55,6 +56,10 @@ test-plain: build
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+# The unit tests alone, a few seconds.
+test-unit: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
 
 format:
 	clang-format -i $(SOURCES)
