@@ -7,7 +7,43 @@
 //   each one zlib stream) | group table (16 bytes a group, sorted by key) | section data
 //   (one zlib stream a group, listing the group's entries)
 //
-// All integers are little-endian; text lengths and positions count UTF-16 units.
+// All integers are little-endian and unsigned; text lengths and positions count UTF-16 units;
+// a u64 with all bits set means none. The regions follow one another without gaps.
+//
+// Header, at offset 0:
+//   offset  width    field
+//        0  8 bytes  magic "ZorvakNL", no terminator
+//        8  u32      group count: the number of group records
+//       12  u32      code page of the article text: 1200 UTF-16LE, 65001 UTF-8; never 0
+//       16  u32      text flag: 1 as written; readers accept 0 and 1
+//       20  u32      entry count: the sum of the group records' entry counts
+//       24  u64      article data offset: 48 + 4 x the number of substitution items
+//       32  u64      group table offset: article data offset + the size of all article blocks
+//       40  u64      section data offset: group table offset + 16 x group count
+// Readers require article data offset <= group table offset <= section data offset.
+//
+// Substitution item, from offset 48 up to the article data offset:
+//   offset  width  field
+//        0  u16    from: the folded unit to replace
+//        2  u16    to: the unit that replaces it
+//
+// Group record, in the group table; keys ascend and are unique:
+//   offset  width  field
+//        0  u32    key: the headword key of the group's entries
+//        4  u32    entry count: entries in the group's section
+//        8  u64    section offset: from the section data offset; the first is 0, and each
+//                  section ends where the next begins, the last at the end of the file
+//
+// Entry, in an inflated group section, 20 + 4 x L bytes:
+//   offset  width    field
+//        0  u32      headword length L, 1 to 1023
+//        4  u64      article block: offset of the block from the article data offset; none
+//                    for an empty article
+//       12  u32      article start: units before the article in the inflated block
+//       16  u32      article length in units
+//       20  L units  headword
+//   20 + 2L L units  folded-headword slot: the folded headword, then, when it is shorter than
+//                    L, a zero unit and the headword's own remaining units
 
 #include <cstddef>
 #include <cstdint>
