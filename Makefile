@@ -4,7 +4,9 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
-PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format
+PREFIX     ?= /usr/local
+# groff checks the manual page.
+PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format groff-base
 # The benchmarks also need Google Benchmark, gzip, python3 and the time program.
 BENCH_PACKAGES := libbenchmark-dev gzip python3 time
 # Warnings stop the build here and in CI; ZORVAK_WERROR=OFF is for other compilers.
@@ -12,7 +14,7 @@ CMAKE_FLAGS := -DZORVAK_WERROR=ON
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
 .PHONY: all deps bench-deps install-missing build build-asan demo test test-plain \
-        test-asan test-unit format format-check bench clean
+        test-asan test-unit install format format-check bench clean
 
 all: build
 
@@ -60,6 +62,10 @@ test-asan: build-asan
 # The unit tests alone, a few seconds.
 test-unit: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -L unit
+
+# Installs the tools and their manual pages under PREFIX (DESTDIR is honoured).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 format:
 	clang-format -i $(SOURCES)

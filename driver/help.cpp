@@ -9,6 +9,7 @@ namespace zorvak {
 void printHelp(std::FILE* console) {
   std::fputs(
       "usage: zorvak input_file [code_page [all_words [word_forms_file]]]\n"
+      "       zorvak --help | -h | --version\n"
       "\n"
       "Compiles a text dictionary (one entry a line: headword, two blanks or tabs, article)\n"
       "into input_file.zorvak, or with code page 0 writes a compiled dictionary back as text\n"
@@ -22,6 +23,8 @@ void printHelp(std::FILE* console) {
       "                   with a letter or digit)\n"
       "  word_forms_file  lines \"lemma: form, form, ...\"; each form also leads to the\n"
       "                   entries of its lemma\n"
+      "  --help, -h       print this help\n"
+      "  --version        print the name and version\n"
       "\n"
       "Code pages:\n"
       "  single-byte  437 850 855 860 861 863 865 866 874 1250 1251 1252 1253 1254 1255\n"
@@ -30,7 +33,8 @@ void printHelp(std::FILE* console) {
       "  double-byte  932 936 949 950 (the article text is stored as UTF-8, code page 65001)\n"
       "  Unicode      65001 (UTF-8), 1200 (UTF-16LE)\n"
       "\n"
-      "Exit status: 0 on success, 1 after an error message, 2 after the usage line.\n",
+      "Exit status: 0 on success, 1 after an error message, 2 after the usage line.\n"
+      "The manual page zorvak(1) describes the files, the output and the messages.\n",
       console);
 }
 
