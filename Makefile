@@ -9,12 +9,14 @@ PREFIX     ?= /usr/local
 PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format groff-base
 # The benchmarks also need Google Benchmark, gzip, python3 and the time program.
 BENCH_PACKAGES := libbenchmark-dev gzip python3 time
+# The table generators need node with npm, python3 and ICU's uconv.
+GENERATOR_PACKAGES := nodejs python3 icu-devtools
 # Warnings stop the build here and in CI; ZORVAK_WERROR=OFF is for other compilers.
 CMAKE_FLAGS := -DZORVAK_WERROR=ON
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
-.PHONY: all deps bench-deps install-missing build build-asan demo test test-plain \
-        test-asan test-unit install format format-check bench clean
+.PHONY: all deps bench-deps generator-deps install-missing build build-asan demo test test-plain \
+        test-asan test-unit install check-generated format format-check bench clean
 
 all: build
 
@@ -24,6 +26,11 @@ deps:
 
 bench-deps:
 	@$(MAKE) --no-print-directory install-missing WANTED="$(PACKAGES) $(BENCH_PACKAGES)"
+
+# Debian's npm is a package of its own; some node packages bring their own npm.
+generator-deps:
+	@$(MAKE) --no-print-directory install-missing WANTED="$(GENERATOR_PACKAGES)"
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory install-missing WANTED=npm
 
 install-missing:
 	@missing=""; for p in $(WANTED); do \
@@ -66,6 +73,12 @@ test-unit: build
 # Installs the tools and their manual pages under PREFIX (DESTDIR is honoured).
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Fails when the table generators no longer reproduce the committed tables. Not part of `test`:
+# the character table's Unicode data comes from the npm registry, not from the machine.
+# The same as the build's check-generated target, without configuring a build first.
+check-generated: generator-deps
+	tools/check_generated.sh $(BUILD)/generators
 
 format:
 	clang-format -i $(SOURCES)
