@@ -5,15 +5,16 @@
 
 namespace zorvak {
 
-// The files of a compile run, opened (and the last five truncated) by the driver and shared
-// with the compiler's phases for the whole run.
+// The files of a compile run, opened and created by the driver and shared with the compiler's
+// phases for the whole run. All but the input are the run's own and have no name; the messages
+// of the temporaries name them by the extension each once had beside the input.
 struct CompileFiles {
   File input;         // the source dictionary
-  File spool;         // input + ".tmp": the text spool
-  File sections;      // input + ".sec": the section stream
-  File groupTable;    // input + ".dat": the group table
-  File alternatives;  // input + ".add": the alternative headwords
-  File output;        // the compiled dictionary, under a temporary name until complete
+  File spool;         // ".tmp": the text spool
+  File sections;      // ".sec": the section stream
+  File groupTable;    // ".dat": the group table
+  File alternatives;  // ".add": the alternative headwords
+  File output;        // the compiled dictionary, named input + ".zorvak" once complete
 };
 
 }  // namespace zorvak

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -42,8 +42,7 @@ Outcome decompress(const Bytes& file) {
   const std::string inputName = std::string(folder) + "/d.zorvak";
   std::ofstream(inputName, std::ios::binary) << file;
   File input = File::openForReading(inputName);
-  std::string outputName;
-  File output = File::createUnique(inputName + ".txt.", &outputName);
+  File output = File::createUnnamed(inputName + ".txt");
   RecordedProgress progress;
 
   std::unique_ptr<DictionaryReader> reader;
@@ -53,12 +52,11 @@ Outcome decompress(const Bytes& file) {
   if (opened) status = decompressDictionary(*reader, output, progress);
   reader.reset();
   input.close();
-  output.close();
-  std::ifstream in(outputName, std::ios::binary);
-  Outcome outcome{status.message(), opened && decompressedTextIsKept(status),
-                  Bytes(std::istreambuf_iterator<char>(in), {}), progress.lines};
+  Bytes text(static_cast<size_t>(std::max<int64_t>(output.size(), 0)), '\0');
+  text.resize(
+      static_cast<size_t>(std::max<int64_t>(output.readAt(0, text.data(), text.size()), 0)));
+  Outcome outcome{status.message(), opened && decompressedTextIsKept(status), text, progress.lines};
   std::remove(inputName.c_str());
-  std::remove(outputName.c_str());
   rmdir(folder);
   return outcome;
 }

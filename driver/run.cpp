@@ -9,7 +9,6 @@
 #include "compiler/word_forms.h"
 #include "decompressor/decompressor.h"
 #include "driver/help.h"
-#include "driver/interrupt.h"
 #include "driver/progress_lines.h"
 #include "platform/file.h"
 #include "platform/messages.h"
@@ -34,83 +33,26 @@ constexpr TemporaryFile kTemporaries[] = {
     {".add", messages::kCreateAlternatives, &CompileFiles::alternatives},
 };
 
-// Every file a compile run has created, so that a failed run can take them away again.
-class CompileCleanup {
- public:
-  explicit CompileCleanup(CompileFiles& files) : files_(files) {}
-  ~CompileCleanup() {
-    if (committed_) return;
-    files_.input.close();
-    for (const TemporaryFile& temporary : kTemporaries)
-      (files_.*temporary.file).close();
-    files_.output.close();
-    for (const std::string& name : created_)
-      removeFile(name);
-  }
-  void created(const std::string& name) {
-    created_.push_back(name);
-    interrupted_.add(name);
-  }
-  void commit() {
-    committed_ = true;
-    interrupted_.clear();
-  }
-
- private:
-  CompileFiles& files_;
-  InterruptGuard interrupted_;
-  std::vector<std::string> created_;
-  bool committed_ = false;
-};
-
-// The text of a decompress run, written under a unique name beside its final one and moved into
-// place only when the run keeps it; taken away otherwise, also when the run is interrupted or
-// unwound by a failed allocation.
-class TemporaryOutput {
-  // Declared first: the file's initialiser fills in the name.
-  std::string name_;
-  InterruptGuard interrupted_;
-  bool committed_ = false;
-
- public:
-  explicit TemporaryOutput(const std::string& prefix) : file(File::createUnique(prefix, &name_)) {
-    if (file.isOpen()) interrupted_.add(name_);
-  }
-  ~TemporaryOutput() {
-    if (committed_ || name_.empty()) return;
-    file.close();
-    removeFile(name_);
-  }
-  // Writes the file to the disk and gives it `finalName`; false when that fails.
-  bool commit(const std::string& finalName) {
-    committed_ = file.sync() && file.close() && replaceFile(name_, finalName);
-    return committed_;
-  }
-
-  File file;
-};
-
 int fail(std::FILE* console, const Status& status) {
   std::fputs(status.message(), console);
   std::fflush(console);
   return kExitFailure;
 }
 
-Status openCompileFiles(const RunSettings& settings, CompileFiles& files, CompileCleanup& cleanup,
-                        std::string* outputTemporary) {
+// Opens the input and creates the temporaries and the output beside it. The input is held for
+// the whole run, and that hold stands for the run: a second run of the same input fails at it.
+// The files created have no name, so no existing file is touched and however the run ends,
+// nothing of them is left; the output gets its name once complete.
+Status openCompileFiles(const RunSettings& settings, CompileFiles& files) {
   files.input = File::openForReading(settings.inputName);
   if (!files.input.isOpen()) return Status::InputOutput(messages::kOpenInput);
   for (const TemporaryFile& temporary : kTemporaries) {
-    std::string name = derivedName(settings.inputName, temporary.extension);
     File& file = files.*temporary.file;
-    file = File::openOrCreate(name);
+    file = File::createUnnamed(derivedName(settings.inputName, temporary.extension));
     if (!file.isOpen()) return Status::InputOutput(temporary.createMessage);
-    cleanup.created(name);
-    if (!file.truncate()) return Status::InputOutput(temporary.createMessage);
   }
-  files.output = File::createUnique(derivedName(settings.inputName, ".zorvak."), outputTemporary);
+  files.output = File::createUnnamed(derivedName(settings.inputName, ".zorvak"));
   if (!files.output.isOpen()) return Status::InputOutput(messages::kCreateOutput);
-  cleanup.created(*outputTemporary);
   return Status::Ok();
 }
 
@@ -151,26 +93,6 @@ Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
   return compiler.assembleCompiledDictionary();
 }
 
-// Closes the files of a finished compile, moves the compiled dictionary into place and deletes
-// the temporary files.
-Status finishCompile(const RunSettings& settings, CompileFiles& files,
-                     const std::string& outputTemporary) {
-  if (!files.output.sync()) return Status::InputOutput(messages::kWriteOutput);
-  files.input.close();
-  files.spool.close();
-  if (!files.output.close()) return Status::InputOutput(messages::kWriteOutput);
-  files.sections.close();
-  files.alternatives.close();
-  files.groupTable.close();
-  if (!replaceFile(outputTemporary, derivedName(settings.inputName, ".zorvak"))) {
-    return Status::InputOutput(messages::kWriteOutput);
-  }
-  for (const char* extension : {".tmp", ".sec", ".add", ".dat"}) {
-    removeFile(derivedName(settings.inputName, extension));
-  }
-  return Status::Ok();
-}
-
 }  // namespace
 
 int runCompile(const RunSettings& settings, std::FILE* console) {
@@ -183,13 +105,12 @@ int runCompile(const RunSettings& settings, std::FILE* console) {
   if (!status.ok()) return fail(console, status);
 
   CompileFiles files;
-  CompileCleanup cleanup(files);
-  std::string outputTemporary;
-  status = openCompileFiles(settings, files, cleanup, &outputTemporary);
+  status = openCompileFiles(settings, files);
   if (status.ok()) status = runCompilePhases(settings, wordForms, files, console);
-  if (status.ok()) status = finishCompile(settings, files, outputTemporary);
+  if (status.ok() && !files.output.nameAs(derivedName(settings.inputName, ".zorvak"))) {
+    status = Status::InputOutput(messages::kWriteOutput);
+  }
   if (!status.ok()) return fail(console, status);
-  cleanup.commit();
   return kExitSuccess;
 }
 
@@ -197,20 +118,21 @@ int runDecompress(const RunSettings& settings, std::FILE* console) {
   std::fputs("decompress\r\n", console);
   File input = File::openForReading(settings.inputName);
   if (!input.isOpen()) return fail(console, Status::InputOutput(messages::kOpenInput));
-  std::string finalName = derivedName(settings.inputName, ".txt");
-  TemporaryOutput output(finalName + ".");
-  if (!output.file.isOpen()) return fail(console, Status::InputOutput(messages::kCreateOutput));
+  // The text has no name until the run keeps it; an existing text stays as it was until then.
+  const std::string finalName = derivedName(settings.inputName, ".txt");
+  File output = File::createUnnamed(finalName);
+  if (!output.isOpen()) return fail(console, Status::InputOutput(messages::kCreateOutput));
 
   std::unique_ptr<DictionaryReader> reader;
   Status status = DictionaryReader::open(input, &reader);
   // A file rejected as a whole leaves an existing text as it was.
   if (!status.ok()) return fail(console, status);
   DecompressProgressLines progress(console);
-  status = decompressDictionary(*reader, output.file, progress);
+  status = decompressDictionary(*reader, output, progress);
   reader.reset();
   input.close();
   if (!decompressedTextIsKept(status)) return fail(console, status);
-  if (!output.commit(finalName)) {
+  if (!output.nameAs(finalName)) {
     return fail(console, status.ok() ? Status::InputOutput(messages::kWriteOutput) : status);
   }
   return status.ok() ? kExitSuccess : fail(console, status);
@@ -238,8 +160,8 @@ int runProgram(const std::vector<std::string>& arguments, std::FILE* console) {
     }
     return runCompile(command.settings, console);
   } catch (const std::bad_alloc&) {
-    // Every allocation of a run that fails ends here, whichever phase made it; the run's files
-    // were taken away while the failure unwound the run.
+    // Every allocation of a run that fails ends here, whichever phase made it; the run's files,
+    // which have no names yet, went away as the failure unwound the run.
     return fail(console, Status::OutOfMemory(messages::kOutOfMemory));
   }
 }

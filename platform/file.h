@@ -10,9 +10,15 @@ namespace zorvak {
 // Where a seek counts from.
 enum class SeekFrom { kBegin, kCurrent, kEnd };
 
-// One open file of a run. Every file is held exclusively for as long as it is open (an
-// advisory lock that a second run on the same file cannot take), and files that a run creates
-// are never opened through a symbolic link. Move-only; the destructor closes.
+// How a file without a name comes into being: by the file system itself, where it can, or
+// under a unique name that is removed at once (what the first falls back to where the file
+// system cannot).
+enum class Unnamed { kByTheFileSystem, kByRemovingItsName };
+
+// One open file of a run. A file opened by name is held exclusively for as long as it is open
+// (an advisory lock that a second run on the same file cannot take); the files a run creates
+// have no name until they are complete, so no other run can meet them. Move-only; the
+// destructor closes.
 class File {
  public:
   File() = default;
@@ -28,9 +34,12 @@ class File {
   // Opens a file for reading and writing, creating it when it does not exist. Its content is
   // kept: call truncate() once the file is held.
   static File openOrCreate(const std::string& name);
-  // Creates a new file with a unique name that begins with `prefix` (prefix + "XXXXXX" made
-  // unique), for writing. The name chosen is stored in *name.
-  static File createUnique(const std::string& prefix, std::string* name);
+  // Creates a file of the run's own in the folder of `beside`, for reading and writing, without
+  // a name: no existing file is touched, no other process finds it, and it goes away with its
+  // last descriptor however the process ends. With Unnamed::kByRemovingItsName (also where the
+  // file system cannot make a file without a name) it is created as `beside` + "." + six
+  // random letters or digits, a name that did not exist, and that name is removed at once.
+  static File createUnnamed(const std::string& beside, Unnamed how = Unnamed::kByTheFileSystem);
 
   bool isOpen() const { return fd_ >= 0; }
 
@@ -52,18 +61,30 @@ class File {
   // Closes the file; false when the close reported an error.
   bool close();
 
+  // Gives a complete file made by createUnnamed the name `name`: writes the file to the disk,
+  // puts it in place of a file of that name in one step (a symbolic link of that name is
+  // replaced, never followed), and writes the folder to the disk, so that the name survives a
+  // crash. Until then the name shows the file that was there before; a process that ends before
+  // leaves nothing. False on failure, with the name as it was. Nothing is to be written to the
+  // file afterwards.
+  bool nameAs(const std::string& name);
+
   int descriptor() const { return fd_; }
 
  private:
-  explicit File(int fd) : fd_(fd) {}
+  // Where the file's name stands.
+  enum class Naming { kOpenedByName, kWithoutName, kNameRemoved };
+
+  File(int fd, Naming naming) : fd_(fd), naming_(naming) {}
+  bool linkInPlace(const std::string& name);
+  bool copyInPlace(const std::string& name);
+
   int fd_ = -1;
+  Naming naming_ = Naming::kOpenedByName;
 };
 
 // Deletes a file; false when it could not be deleted.
 bool removeFile(const std::string& name);
-// Renames `from` to `to`, replacing `to`, and flushes the folder that holds them, so that the
-// new name survives a crash.
-bool replaceFile(const std::string& from, const std::string& to);
 
 }  // namespace zorvak
 

@@ -13,8 +13,9 @@ namespace zorvak::testing {
 
 // What one run of the program left: its exit status and everything it printed.
 struct RunResult {
-  int status = -1;
+  int status = -1;  // the exit status, or 128 + the signal that ended the run
   std::string output;
+  long peakMemoryKb = 0;  // the largest resident size the run reached
 };
 
 // Options of a run beyond its arguments.
@@ -23,12 +24,41 @@ struct RunOptions {
   uint64_t fileSizeLimit = 0;
   // When not 0, the most memory the program may take, in bytes.
   uint64_t memoryLimit = 0;
+  // NAME=VALUE entries added to the program's environment.
+  std::vector<std::string> environment;
+  // Runs the program as an unprivileged user when the tests run as root (file permissions do
+  // not bind root).
+  bool unprivileged = false;
 };
 
-// A folder under /tmp, removed with everything in it at the end of its scope.
+// A run under way: started, not yet waited for.
+class RunningProgram {
+ public:
+  RunningProgram(pid_t pid, int output) : pid_(pid), output_(output) {}
+  RunningProgram(RunningProgram&& other) noexcept;
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Waits until the program has stopped itself; false when it ended instead.
+  bool waitUntilStopped();
+  // Continues a stopped program.
+  void resume();
+  // Collects what the program prints until it ends, and how it ended.
+  RunResult finish();
+
+ private:
+  pid_t pid_;
+  int output_;
+  int endStatus_ = -1;  // a wait status taken while waiting for a stop
+};
+
+// A folder under /tmp (or under `parent`), removed with everything in it at the end of its
+// scope.
 class ScratchFolder {
  public:
-  ScratchFolder();
+  explicit ScratchFolder(const std::string& parent = "/tmp");
   ~ScratchFolder();
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -44,6 +74,9 @@ class ScratchFolder {
 
   // Runs the program with the folder as its working folder.
   RunResult run(const std::vector<std::string>& arguments, const RunOptions& options = {}) const;
+  // Starts the program the same way without waiting for it.
+  RunningProgram start(const std::vector<std::string>& arguments,
+                       const RunOptions& options = {}) const;
 
  private:
   std::string path_;

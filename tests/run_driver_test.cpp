@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/verify.h"
 
 namespace zorvak::testing {
 namespace {
@@ -109,30 +110,27 @@ TEST(RunDriver, InputHeldByAnotherRunIsNotTouched) {
   EXPECT_EQ(folder.list(), Names{"d.txt"});
 }
 
-TEST(RunDriver, HeldTemporaryFailsAndTheRunTakesBackWhatItCreated) {
+TEST(RunDriver, FilesNamedLikeTheRunsOwnAreNeverTouched) {
   ScratchFolder folder;
   folder.write("d.txt", "a  b\n");
-  folder.write("d.txt.sec", "another run's sections");
-  folder.write("d.txt.zorvak", "an older compiled dictionary");
-  HeldFile held(folder.file("d.txt.sec"));
-  RunResult result = folder.run({"d.txt", "1252"});
-  EXPECT_EQ(result.output, "error create sec file!");
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(folder.list(), (Names{"d.txt", "d.txt.sec", "d.txt.zorvak"}));
-  EXPECT_EQ(folder.read("d.txt.sec"), "another run's sections");
-  EXPECT_EQ(folder.read("d.txt.zorvak"), "an older compiled dictionary");
-}
-
-TEST(RunDriver, TemporaryIsNeverOpenedThroughASymbolicLink) {
-  ScratchFolder folder;
-  folder.write("d.txt", "a  b\n");
+  folder.write("d.txt.sec", "held by another program");
   folder.write("victim", "keep me");
+  folder.write("older", "an older compiled dictionary");
+  HeldFile held(folder.file("d.txt.sec"));
   ASSERT_EQ(symlink(folder.file("victim").c_str(), folder.file("d.txt.add").c_str()), 0);
+  // A link in place of the output is replaced by the output, never written through.
+  ASSERT_EQ(symlink(folder.file("older").c_str(), folder.file("d.txt.zorvak").c_str()), 0);
   RunResult result = folder.run({"d.txt", "1252"});
-  EXPECT_EQ(result.output, "error create add file!");
-  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(folder.list(),
+            (Names{"d.txt", "d.txt.add", "d.txt.sec", "d.txt.zorvak", "older", "victim"}));
+  EXPECT_EQ(folder.read("d.txt.sec"), "held by another program");
   EXPECT_EQ(folder.read("victim"), "keep me");
-  EXPECT_EQ(folder.list(), (Names{"d.txt", "d.txt.add", "victim"}));
+  EXPECT_EQ(folder.read("older"), "an older compiled dictionary");
+  struct stat st;
+  ASSERT_EQ(lstat(folder.file("d.txt.zorvak").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_TRUE(verifyCompiledFile(folder.file("d.txt.zorvak"), nullptr).empty());
 }
 
 TEST(RunDriver, FailedWriteIsReportedAndLeavesTheOldDictionary) {
@@ -163,7 +161,21 @@ TEST(RunDriver, RejectedInputLeavesAnExistingText) {
   EXPECT_EQ(folder.read("d.zorvak.txt"), "earlier text");
 }
 
-TEST(RunDriver, InterruptedCompileTakesAwayItsFiles) {
+// The files of a descriptor table that have no name: their links read "... (deleted)".
+int unnamedFiles(pid_t pid, const std::string& folder) {
+  int count = 0;
+  const std::string table = "/proc/" + std::to_string(pid) + "/fd";
+  for (const std::string& entry : listFolder(table)) {
+    char target[4096];
+    const ssize_t n = readlink((table + "/" + entry).c_str(), target, sizeof(target) - 1);
+    if (n <= 0) continue;
+    const std::string link(target, static_cast<size_t>(n));
+    if (link.starts_with(folder + "/") && link.ends_with(" (deleted)")) ++count;
+  }
+  return count;
+}
+
+TEST(RunDriver, InterruptedCompileLeavesNothing) {
   ScratchFolder folder;
   // A pipe as the source keeps the run waiting in its source phase, with every file created.
   ASSERT_EQ(mkfifo(folder.file("d.txt").c_str(), 0644), 0);
@@ -178,9 +190,11 @@ TEST(RunDriver, InterruptedCompileTakesAwayItsFiles) {
   int writer = open(folder.file("d.txt").c_str(), O_WRONLY);
   ASSERT_GE(writer, 0);
   ASSERT_EQ(write(writer, "a  b\n", 5), 5);
-  for (int i = 0; i < 500 && folder.list().size() < 6; ++i)
+  for (int i = 0; i < 500 && unnamedFiles(child, folder.path()) < 5; ++i)
     usleep(10000);
-  EXPECT_EQ(folder.list().size(), 6u) << "input, four temporaries and the output under way";
+  // The four temporaries and the output stand in the input's folder, without names.
+  EXPECT_EQ(unnamedFiles(child, folder.path()), 5);
+  EXPECT_EQ(folder.list(), Names{"d.txt"});
   kill(child, SIGTERM);
   int status = 0;
   waitpid(child, &status, 0);
