@@ -14,9 +14,10 @@ class ChunkDecoder {
  public:
   explicit ChunkDecoder(int32_t codePage) : codePage_(codePage) {}
 
-  // Decodes `size` bytes (a zero byte follows them; decoding stops at the first zero byte) and
-  // returns the units, their number in *count. A double-byte lead byte that ends the chunk is
-  // left undecoded with *carry set to 1, for the next chunk.
+  // Decodes `size` bytes and returns the units, their number in *count. A zero byte is a
+  // control character like any other: it decodes to the zero unit, which the parsers drop. A
+  // double-byte lead byte that ends the chunk is left undecoded with *carry set to 1, for the next
+  // chunk.
   const uint16_t* decode(const uint8_t* chunk, size_t size, size_t* carry, size_t* count);
 
  private:

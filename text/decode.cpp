@@ -1,5 +1,7 @@
 #include "text/decode.h"
 
+#include <cstring>
+
 #include "text/codepage.h"
 
 namespace zorvak {
@@ -44,13 +46,15 @@ struct UnitSink {
 };
 
 template <bool kWrite>
-void decodeSingleByte(const SbcsPage& page, const uint8_t* p, UnitSink<kWrite>& sink) {
+void decodeSingleByte(const SbcsPage& page, const uint8_t* p, const uint8_t* end,
+                      UnitSink<kWrite>& sink) {
   if constexpr (!kWrite) {
-    while (*p++ != 0)
-      ++sink.n;
+    sink.n += static_cast<size_t>(end - p);
   } else {
-    for (uint8_t b; (b = *p++) != 0;)
+    while (p < end) {
+      const uint8_t b = *p++;
       sink.put(b < 0x80 ? b : page.toUnicode[b - 0x80]);
+    }
   }
 }
 
@@ -70,12 +74,13 @@ inline uint16_t findPair(const DbcsPage& page, uint32_t first, uint8_t lead, uin
   }
 }
 
-// Decodes up to the first zero byte. When carryAt is not null and a lead byte without its trail
+// Decodes the bytes up to `end`. When carryAt is not null and a lead byte without its trail
 // stands there, decoding stops before it and returns true.
 template <bool kWrite>
-bool decodeDoubleByte(const DbcsPage& page, const uint8_t* p, const uint8_t* carryAt,
-                      UnitSink<kWrite>& sink) {
-  for (uint8_t b; (b = *p) != 0;) {
+bool decodeDoubleByte(const DbcsPage& page, const uint8_t* p, const uint8_t* end,
+                      const uint8_t* carryAt, UnitSink<kWrite>& sink) {
+  while (p < end) {
+    const uint8_t b = *p;
     if (b < 0x80) {
       sink.put(b);
       ++p;
@@ -88,15 +93,18 @@ bool decodeDoubleByte(const DbcsPage& page, const uint8_t* p, const uint8_t* car
       continue;
     }
     if (p == carryAt) return true;
-    const uint8_t trail = p[1];
-    const uint16_t unit = findPair(page, entry, b, trail);
+    if (p + 1 == end) {
+      // A lead byte that ends the text gives a zero unit.
+      sink.put(0);
+      return false;
+    }
+    const uint16_t unit = findPair(page, entry, b, p[1]);
     if (unit != 0) {
       sink.put(unit);
       p += 2;
     } else {
-      // An unmatched pair gives the default unit and the trail byte is decoded afresh; at the
-      // end of the string the lead byte gives a zero unit.
-      sink.put(trail == 0 ? 0 : page.defaultUnit);
+      // An unmatched pair gives the default unit and the trail byte is decoded afresh.
+      sink.put(page.defaultUnit);
       ++p;
     }
   }
@@ -104,13 +112,11 @@ bool decodeDoubleByte(const DbcsPage& page, const uint8_t* p, const uint8_t* car
 }
 
 template <bool kWrite>
-void decodeUtf8(const uint8_t* p, UnitSink<kWrite>& sink) {
-  uint8_t b = *p;
-  while (b != 0) {
-    ++p;
+void decodeUtf8(const uint8_t* p, const uint8_t* end, UnitSink<kWrite>& sink) {
+  while (p < end) {
+    const uint8_t b = *p++;
     if (b < 0x80) {
       sink.put(b);
-      b = *p;
       continue;
     }
     uint16_t cls = utf8ByteClass[b];
@@ -119,21 +125,19 @@ void decodeUtf8(const uint8_t* p, UnitSink<kWrite>& sink) {
     uint8_t lead = b;
     bool dropped = count == kUtf8Dropped;
     while (!dropped && count > 0) {
-      const uint8_t x = *p;
-      const uint16_t xcls = utf8ByteClass[x];
-      if ((xcls & kUtf8Starts) == 0) {
-        value = value << 6 | (xcls & 0xFF);
-        ++p;
-        --count;
-        continue;
-      }
-      if (x == 0) {
-        // Cut short by the end of the string: one zero unit stands for the character.
+      if (p == end) {
+        // Cut short by the end of the text: one zero unit stands for the character.
         sink.put(0);
         return;
       }
+      const uint8_t x = *p++;
+      const uint16_t xcls = utf8ByteClass[x];
+      if ((xcls & kUtf8Starts) == 0) {
+        value = value << 6 | (xcls & 0xFF);
+        --count;
+        continue;
+      }
       // A byte that starts a character abandons the sequence begun so far and takes its place.
-      ++p;
       lead = x;
       value = xcls & 0xFF;
       count = (xcls >> 8) & 0x0F;
@@ -149,36 +153,35 @@ void decodeUtf8(const uint8_t* p, UnitSink<kWrite>& sink) {
         sink.put(static_cast<uint16_t>(value));
       }
     }
-    b = *p;
   }
 }
 
 template <bool kWrite>
-void decodeFallback(const uint8_t* p, UnitSink<kWrite>& sink) {
-  while (*p++ != 0)
+void decodeFallback(const uint8_t* p, const uint8_t* end, UnitSink<kWrite>& sink) {
+  for (; p < end; ++p)
     sink.put(u'?');
 }
 
 // Decodes by family; returns true when a trailing lead byte was left for the next chunk.
 template <bool kWrite>
-bool decodeAny(int32_t codePage, const uint8_t* bytes, const uint8_t* carryAt,
+bool decodeAny(int32_t codePage, const uint8_t* bytes, const uint8_t* end, const uint8_t* carryAt,
                UnitSink<kWrite>& sink) {
   if (codePage == kCodePageUtf8) {
-    decodeUtf8(bytes, sink);
+    decodeUtf8(bytes, end, sink);
   } else if (const SbcsPage* single = findSbcsPage(codePage)) {
-    decodeSingleByte(*single, bytes, sink);
+    decodeSingleByte(*single, bytes, end, sink);
   } else if (const DbcsPage* dbcs = findDbcsPage(codePage)) {
-    return decodeDoubleByte(*dbcs, bytes, carryAt, sink);
+    return decodeDoubleByte(*dbcs, bytes, end, carryAt, sink);
   } else {
-    decodeFallback(bytes, sink);
+    decodeFallback(bytes, end, sink);
   }
   return false;
 }
 
-int32_t decode(int32_t codePage, const uint8_t* bytes, const uint8_t* carryAt, uint16_t* out,
-               bool* carried) {
+int32_t decode(int32_t codePage, const uint8_t* bytes, size_t length, const uint8_t* carryAt,
+               uint16_t* out, bool* carried) {
   if (bytes == nullptr) return -1;
-  if (bytes[0] == 0) {
+  if (length == 0) {
     if (out == nullptr) return 1;
     out[0] = 0;
     return 0;
@@ -186,12 +189,12 @@ int32_t decode(int32_t codePage, const uint8_t* bytes, const uint8_t* carryAt, u
   size_t n;
   if (out != nullptr) {
     UnitSink<true> sink{out};
-    *carried = decodeAny(codePage, bytes, carryAt, sink);
+    *carried = decodeAny(codePage, bytes, bytes + length, carryAt, sink);
     n = sink.n;
     out[n] = 0;
   } else {
     UnitSink<false> sink{nullptr};
-    *carried = decodeAny(codePage, bytes, carryAt, sink);
+    *carried = decodeAny(codePage, bytes, bytes + length, carryAt, sink);
     n = sink.n;
   }
   return static_cast<int32_t>(n + 1);
@@ -203,7 +206,8 @@ constinit const std::array<uint16_t, 256> utf8ByteClass = makeUtf8ByteClass();
 
 int32_t decodeText(int32_t codePage, const uint8_t* bytes, uint16_t* out) {
   bool carried = false;
-  return decode(codePage, bytes, nullptr, out, &carried);
+  const size_t length = bytes == nullptr ? 0 : std::strlen(reinterpret_cast<const char*>(bytes));
+  return decode(codePage, bytes, length, nullptr, out, &carried);
 }
 
 int32_t decodeChunk(int32_t codePage, const uint8_t* bytes, size_t length, uint16_t* out,
@@ -211,7 +215,7 @@ int32_t decodeChunk(int32_t codePage, const uint8_t* bytes, size_t length, uint1
   bool carried = false;
   const uint8_t* carryAt =
       carry != nullptr && bytes != nullptr && length > 0 ? bytes + (length - 1) : nullptr;
-  const int32_t result = decode(codePage, bytes, carryAt, out, &carried);
+  const int32_t result = decode(codePage, bytes, length, carryAt, out, &carried);
   if (carry != nullptr) *carry = carried ? 1 : 0;
   return result;
 }

@@ -23,12 +23,12 @@ namespace zorvak {
 // other number, 1200 and 0 included, turns each byte into "?".
 int32_t decodeText(int32_t codePage, const uint8_t* bytes, uint16_t* out);
 
-// As decodeText for a chunk of `length` bytes (bytes[length] must be 0; decoding still stops at
-// the first zero byte), except that with the double-byte pages a lead byte standing as the last
-// byte of the chunk, whose trail byte has not been read yet, is left undecoded and *carry is set
-// to 1 (else 0): the caller moves that byte to the front of the next chunk so that the pair
-// decodes whole. A chunk that held only such a byte gives 1 (just the zero unit). With carry
-// null this is decodeText.
+// As decodeText for a chunk of exactly `length` bytes, whose end is its length: a zero byte in
+// it is a control character like any other and decodes to the zero unit. With the double-byte
+// pages, a lead byte standing as the last byte of the chunk, whose trail byte has not been read
+// yet, is left undecoded and *carry is set to 1 (else 0): the caller moves that byte to the
+// front of the next chunk so that the pair decodes whole. A chunk that held only such a byte
+// gives 1 (just the zero unit). With carry null a lead byte at the end gives a zero unit.
 int32_t decodeChunk(int32_t codePage, const uint8_t* bytes, size_t length, uint16_t* out,
                     size_t* carry);
 

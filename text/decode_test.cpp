@@ -246,14 +246,53 @@ TEST(DecodeChunk, OnlyAFinalLeadByteIsCarried) {
   EXPECT_EQ(decodeChunk(932, lead, 1, out, &carry), 1);  // nothing but the zero unit
   EXPECT_EQ(carry, 1u);
   EXPECT_EQ(out[0], 0);
-  const uint8_t early[] = {0x82, 0, 0x82, 0};  // a zero byte ends the chunk before its end
-  EXPECT_EQ(decodeChunk(932, early, 3, out, &carry), 2);
-  EXPECT_EQ(carry, 0u);
+  const uint8_t early[] = {0x82, 0, 0x82, 0};  // a lead byte before a zero byte is not carried
+  EXPECT_EQ(decodeChunk(932, early, 3, out, &carry), 3);
+  EXPECT_EQ(carry, 1u);
+  EXPECT_EQ(out[1], 0);
   EXPECT_EQ(decodeChunk(932, lead, 1, out, nullptr), 2);  // the plain rule
   for (int32_t cp : {65001, 1251, 0}) {
     EXPECT_EQ(decodeChunk(cp, lead, 1, out, &carry), decodeText(cp, lead, out));
     EXPECT_EQ(carry, 0u);
   }
+}
+
+// Units of a chunk of `length` bytes, checked against the count-only mode.
+Units decodeWhole(int32_t codePage, const Bytes& bytes) {
+  auto out = std::make_unique<uint16_t[]>(bytes.size() + 1);
+  const int32_t written = decodeChunk(codePage, bytes.data(), bytes.size(), out.get(), nullptr);
+  EXPECT_EQ(decodeChunk(codePage, bytes.data(), bytes.size(), nullptr, nullptr), written);
+  if (written < 1) return {};
+  return Units(out.get(), out.get() + written - 1);
+}
+
+// A zero byte in a chunk is a control character: it decodes to the zero unit and the text goes
+// on after it. Between two texts that end on a whole character, it is one unit between their
+// units; inside a character it cuts that character short.
+TEST(DecodeChunk, ZeroBytesAreUnitsLikeAnyOther) {
+  std::mt19937 random(2024);
+  for (int32_t cp : supportedCodePages()) {
+    if (cp == kCodePageUtf16) continue;  // its units are taken as they stand, never decoded
+    for (int round = 0; round < 20; ++round) {
+      Bytes first(random() % 40), second(random() % 40);
+      for (Bytes* part : {&first, &second}) {
+        for (uint8_t& b : *part)
+          b = static_cast<uint8_t>(random() % 4 == 0 ? random() % 0x80 : random() % 0x100);
+      }
+      first.push_back('a');
+      Bytes joined = first;
+      joined.push_back(0);
+      joined.insert(joined.end(), second.begin(), second.end());
+      Units expected = decodeWhole(cp, first);
+      expected.push_back(0);
+      const Units rest = decodeWhole(cp, second);
+      expected.insert(expected.end(), rest.begin(), rest.end());
+      EXPECT_EQ(decodeWhole(cp, joined), expected) << cp;
+    }
+  }
+  EXPECT_EQ(decodeWhole(65001, {0xD0, 0, 0xB4, 'x'}), (Units{0, 'x'}));
+  EXPECT_EQ(decodeWhole(932, {0x82, 0, 'x'}), (Units{0x30FB, 0, 'x'}));
+  EXPECT_EQ(decodeWhole(1251, {0, 0xE4, 0}), (Units{0, 0x0434, 0}));
 }
 
 TEST(CodePages, Families) {
