@@ -103,11 +103,11 @@ Status DictionaryCompiler::assembleCompiledDictionary() {
   int64_t position = files_.output.seek(0, SeekFrom::kEnd);
   if (position < 0) return Status::InputOutput(messages::kWriteOutput);
   header_.groupTableOffset = static_cast<uint64_t>(position);
-  ZORVAK_RETURN_IF_ERROR(appendFile(files_.groupTable));
+  ZORVAK_RETURN_IF_ERROR(appendFile(files_.groupTable, messages::kReadGroupTable));
   position = files_.output.seek(0, SeekFrom::kEnd);
   if (position < 0) return Status::InputOutput(messages::kWriteOutput);
   header_.sectionDataOffset = static_cast<uint64_t>(position);
-  ZORVAK_RETURN_IF_ERROR(appendFile(files_.sections));
+  ZORVAK_RETURN_IF_ERROR(appendFile(files_.sections, messages::kReadSections));
 
   if (files_.output.seek(0, SeekFrom::kBegin) != 0)
     return Status::InputOutput(messages::kWriteOutput);
@@ -126,11 +126,11 @@ Status DictionaryCompiler::writeHeader() {
   return Status::Ok();
 }
 
-Status DictionaryCompiler::appendFile(File& file) {
+Status DictionaryCompiler::appendFile(File& file, const char* readMessage) {
   auto buffer = std::make_unique<uint8_t[]>(kWriterCapacity);
   for (uint64_t offset = 0;;) {
     const int64_t got = file.readAt(offset, buffer.get(), kWriterCapacity);
-    if (got < 0) return Status::InputOutput(messages::kReadInput);
+    if (got < 0) return Status::InputOutput(readMessage);
     if (got == 0) return Status::Ok();
     if (!files_.output.write(buffer.get(), static_cast<size_t>(got))) {
       return Status::InputOutput(messages::kWriteOutput);

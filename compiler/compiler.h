@@ -67,7 +67,7 @@ class DictionaryCompiler : private EntryListener {
   // Fills the header's fields and writes it at the output's current position.
   Status writeHeader();
   // Appends the whole of `file` to the output.
-  Status appendFile(File& file);
+  Status appendFile(File& file, const char* readMessage);
 
   int32_t codePage_;
   CompileFiles& files_;

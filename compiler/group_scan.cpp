@@ -31,18 +31,19 @@ Status GroupScanner::scanGroup(const IndexGroup& group) {
   entries_.clear();
   // Source entries in source order, then alternative headwords in the order they were made:
   // the order in which their article text enters the article data.
-  ZORVAK_RETURN_IF_ERROR(
-      scanChain(spool_, groups_.sourceChains(), group.sourceEntries.first, &sourceFound_));
-  ZORVAK_RETURN_IF_ERROR(scanChain(alternatives_, groups_.alternativeChains(),
-                                   group.alternativeRecords.first, &alternativesFound_));
+  ZORVAK_RETURN_IF_ERROR(scanChain(spool_, messages::kReadSpool, groups_.sourceChains(),
+                                   group.sourceEntries.first, &sourceFound_));
+  ZORVAK_RETURN_IF_ERROR(scanChain(alternatives_, messages::kReadAlternatives,
+                                   groups_.alternativeChains(), group.alternativeRecords.first,
+                                   &alternativesFound_));
   entries_.sort();
   ZORVAK_RETURN_IF_ERROR(writeSection());
   entries_.clear();
   return Status::Ok();
 }
 
-Status GroupScanner::scanChain(File& file, const EntryChains& chains, uint32_t first,
-                               uint32_t* found) {
+Status GroupScanner::scanChain(File& file, const char* readMessage, const EntryChains& chains,
+                               uint32_t first, uint32_t* found) {
   uint32_t entry = first;
   while (entry != EntryChains::kNoEntry) {
     // A run: this entry and the ones of the chain that directly follow it in the file.
@@ -58,7 +59,7 @@ Status GroupScanner::scanChain(File& file, const EntryChains& chains, uint32_t f
     for (uint64_t position = begin; position < end;) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(end - position, kRunBytes));
       const int64_t got = file.readAt(position, readBuffer_.get(), want);
-      if (got < 2) return Status::InputOutput(messages::kReadInput);
+      if (got < 2) return Status::InputOutput(readMessage);
       const size_t units = static_cast<size_t>(got) / 2;
       ZORVAK_RETURN_IF_ERROR(scanUnits(readBuffer_.get(), units, found));
       position += units * 2;

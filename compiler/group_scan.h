@@ -34,7 +34,8 @@ class GroupScanner {
   enum class State { kSeek, kHeadword, kArticle, kSkip };
 
   // Reads the entries of one chain, in runs of entries that stand back to back in the file.
-  Status scanChain(File& file, const EntryChains& chains, uint32_t first, uint32_t* found);
+  Status scanChain(File& file, const char* readMessage, const EntryChains& chains, uint32_t first,
+                   uint32_t* found);
   // Runs the entry reader over units of a run; entries start at their entry marks.
   Status scanUnits(const uint16_t* units, size_t count, uint32_t* found);
   // Ends the entry being read, if it is one of the group's.
