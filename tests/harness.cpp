@@ -82,6 +82,7 @@ RunningProgram ScratchFolder::start(const std::vector<std::string>& arguments,
   // The program's environment: this one's, with the entries of the options in place of those
   // of the same names.
   std::vector<std::string> environment = options.environment;
+  if (options.memoryLimit != 0) environment.push_back("MALLOC_ARENA_MAX=1");
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string inherited = *entry;
     const std::string name = inherited.substr(0, inherited.find('=') + 1);
@@ -168,14 +169,12 @@ RunResult RunningProgram::finish() {
   close(output_);
   output_ = -1;
   int waitStatus = endStatus_;
-  rusage usage{};
   if (waitStatus == -1) {
-    while (wait4(pid_, &waitStatus, 0, &usage) < 0 && errno == EINTR) {
+    while (waitpid(pid_, &waitStatus, 0) < 0 && errno == EINTR) {
     }
   }
   pid_ = -1;
   result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
-  result.peakMemoryKb = usage.ru_maxrss;
   return result;
 }
 

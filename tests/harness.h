@@ -15,14 +15,15 @@ namespace zorvak::testing {
 struct RunResult {
   int status = -1;  // the exit status, or 128 + the signal that ended the run
   std::string output;
-  long peakMemoryKb = 0;  // the largest resident size the run reached
 };
 
 // Options of a run beyond its arguments.
 struct RunOptions {
   // When not 0, the largest file size the program may write (writes beyond it fail).
   uint64_t fileSizeLimit = 0;
-  // When not 0, the most memory the program may take, in bytes.
+  // When not 0, the most address space the program may take, in bytes. The C library then
+  // keeps one heap for every thread, so that the limit counts memory in use rather than the
+  // address space held for the heaps of further threads.
   uint64_t memoryLimit = 0;
   // NAME=VALUE entries added to the program's environment.
   std::vector<std::string> environment;
