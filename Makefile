@@ -5,8 +5,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 PREFIX     ?= /usr/local
-# groff checks the manual page.
-PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format groff-base
+# groff checks the manual page; valgrind runs the demo under memcheck.
+PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format groff-base valgrind
 # The benchmarks also need Google Benchmark, gzip, python3 and the time program.
 BENCH_PACKAGES := libbenchmark-dev gzip python3 time
 # The table generators need node with npm, python3 and ICU's uconv.
@@ -16,7 +16,7 @@ CMAKE_FLAGS := -DZORVAK_WERROR=ON
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
 .PHONY: all deps bench-deps generator-deps install-missing build build-asan demo test test-plain \
-        test-asan test-unit install check-generated format format-check bench clean
+        test-asan test-valgrind test-unit install check-generated format format-check bench clean
 
 all: build
 
@@ -58,13 +58,23 @@ demo: build
 	@echo "--- $(BUILD)/demo/sample.txt.zorvak.txt:"
 	@cat $(BUILD)/demo/sample.txt.zorvak.txt | tr -d '\r' | sed 's/\x08/ -> /'
 
-test: deps format-check test-plain test-asan
+test: deps format-check test-plain test-asan test-valgrind
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+# The demo's compile and decompress under valgrind's memcheck: no error and no leak of any kind.
+VALGRIND := valgrind --quiet --error-exitcode=1 --leak-check=full --show-leak-kinds=all \
+            --errors-for-leak-kinds=all
+test-valgrind: build
+	@rm -rf $(BUILD)/valgrind && mkdir -p $(BUILD)/valgrind
+	@cp examples/sample.txt examples/sample.forms.txt $(BUILD)/valgrind/
+	cd $(BUILD)/valgrind && $(VALGRIND) ../zorvak sample.txt 65001 0 sample.forms.txt >/dev/null
+	cd $(BUILD)/valgrind && $(VALGRIND) ../zorvak sample.txt.zorvak 0 >/dev/null
+	@echo "valgrind: clean"
 
 # The unit tests alone, a few seconds.
 test-unit: build
