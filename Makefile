@@ -7,8 +7,9 @@ JOBS       ?= 2
 PREFIX     ?= /usr/local
 # groff checks the manual page; valgrind runs the demo under memcheck.
 PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format groff-base valgrind
-# The benchmarks also need Google Benchmark, gzip, python3 and the time program.
-BENCH_PACKAGES := libbenchmark-dev gzip python3 time
+# The benchmarks also need Google Benchmark, gzip, pigz, python3, the time program, and the
+# tools a dictionary maker would use instead (PyGlossary, dictfmt, dictzip, sdcv) for comparison.
+BENCH_PACKAGES := libbenchmark-dev gzip pigz python3 time python3-pyglossary dictfmt dictzip sdcv
 # The table generators need node with npm, python3 and ICU's uconv.
 GENERATOR_PACKAGES := nodejs python3 icu-devtools
 # Warnings stop the build here and in CI; ZORVAK_WERROR=OFF is for other compilers.
