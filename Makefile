@@ -97,10 +97,13 @@ format:
 format-check:
 	@clang-format --dry-run --Werror $(SOURCES) && echo "format: clean"
 
+# The benchmark table (bench/bench.py). Inputs are cached in BENCH_DATA (default ../bench-data);
+# BENCH_QUICK=1 is a smoke run on small inputs; BENCH_RESULTS=FILE also writes the table with the
+# machine's description to FILE.
 bench: bench-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DZORVAK_BENCH=ON
 	cmake --build $(BUILD) -j$(JOBS)
-	bench/run.sh $(BUILD)
+	bench/run.sh $(BUILD) $(if $(BENCH_RESULTS),--results $(BENCH_RESULTS))
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Runs every benchmark of this folder (each *_bench.sh) against the program in BUILD_DIR.
-# usage: bench/run.sh [BUILD_DIR]
+# The benchmark table of `make bench`: compile, decompress and lookup against gzip, pigz and
+# the tools a dictionary maker would use instead. See bench/bench.py for the cases, the
+# settings (BENCH_DATA, ZORVAK_CORPUS, BENCH_QUICK, BENCH_REPEAT, BENCH_THREADS, BENCH_CASES)
+# and the cache of inputs.
+# usage: bench/run.sh [BUILD_DIR] [--results FILE] [--prepare]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-build}
-for bench in "$here"/*_bench.sh; do
-  bash "$bench" "$build"
-done
+exec python3 "$(dirname "$0")/bench.py" "$@"
