@@ -17,7 +17,8 @@ usage: bench.py [BUILD_DIR] [--results FILE] [--prepare]
   --prepare          only makes the inputs (they are cached; a run makes what is missing)
 environment:
   BENCH_DATA         cache of generated inputs, kept between runs (default ../bench-data beside
-                     the repository); nothing is written elsewhere
+                     the repository); nothing is written elsewhere. Its last-run.md holds the
+                     report so far, rewritten after every case
   ZORVAK_CORPUS      the corpus folder (default ../corpora beside the repository; written by
                      ../shared/corpora/build.sh when missing)
   BENCH_QUICK=1      small inputs and one round: a smoke run of a few minutes
@@ -114,6 +115,7 @@ class Settings:
     results: str
     prepare: bool
     work: str = ""
+    revision: str = ""
     threads_option: bool = False
     notes: list = field(default_factory=list)
 
@@ -877,11 +879,15 @@ def main():
             sys.exit(f"bench: needs {tool}")
     help_text = run([s.zorvak, "--help"], keep_output=True).output
     s.threads_option = b"--threads" in help_text
+    s.revision = revision()
     described = machine()
     started = time.time()
     os.makedirs(s.data, exist_ok=True)
     s.work = os.path.join(s.data, f"work.{os.getpid()}")
     os.makedirs(s.work)
+    # The report so far, rewritten after every case, so that a run cut short keeps its figures.
+    partial = os.path.join(s.data, "last-run.md")
+    rows = []
     try:
         corpus = corpus_folder(s)
         queries = query_words(s, corpus)
@@ -891,31 +897,48 @@ def main():
             if tab:
                 stardict(s, tab)
             return
-        rows = []
-        for case in cases(s, corpus):
-            log(f"{case.name}")
+        todo = cases(s, corpus)
+        for case in todo:
+            log(case.name)
             rows += bench_case(s, case, queries)
+            with open(partial, "w") as f:
+                f.write(report(s, rows, started, todo))
         if wanted(s, "peers"):
             log("peers")
             rows += bench_peers(s, corpus, queries)
-        link_plain(rows)
     finally:
         shutil.rmtree(s.work, ignore_errors=True)
-    minutes = (time.time() - started) / 60
+    text = report(s, rows, started)
+    with open(partial, "w") as f:
+        f.write(text)
+    print(text)
+    if s.results:
+        with open(s.results, "w") as f:
+            f.write(results_document(s, text, described))
+
+
+def report(s, rows, started, todo=None):
+    """The table, the references, the notes and the targets; with todo, a run still going."""
+    link_plain(rows)
+    notes = list(s.notes)
     for tool in ("pigz", "pyglossary", "dictfmt", "dictzip", "sdcv"):
         if not have(tool):
-            s.notes.append(f"{tool} is not installed (make bench-deps): its cells are n/a")
+            notes.append(f"{tool} is not installed (make bench-deps): its cells are n/a")
     if not s.threads_option:
-        s.notes.append(f"zorvak has no --threads option yet: the {s.threads}-thread rows are n/a")
+        notes.append(f"zorvak has no --threads option yet: the {s.threads}-thread rows are n/a")
     if not os.path.exists(s.lookup):
-        s.notes.append(f"no {s.lookup}: zorvak's lookup cells are n/a")
+        notes.append(f"no {s.lookup}: zorvak's lookup cells are n/a")
     missing = sorted({f"{row.label}: {row.missing}" for row in rows if row.missing})
-    text = "\n".join([
+    done = {row.case for row in rows}
+    going = [case.name for case in todo or [] if case.name not in done]
+    minutes = (time.time() - started) / 60
+    return "\n".join([
+        *([f"Still running; not yet measured: {', '.join(going + ['peers'])}.", ""] if todo else []),
         table(s, rows),
         "",
         f"Medians of {s.repeat} round(s){', quick mode (small inputs)' if s.quick else ''}; "
-        f"N = {s.threads} threads; zorvak {revision()}; {minutes:.0f} minutes; "
-        f"load average at the end: {open('/proc/loadavg').read().split()[0:3]}.",
+        f"N = {s.threads} threads; zorvak {s.revision}; {minutes:.0f} minutes; "
+        f"load average at the end: {' '.join(open('/proc/loadavg').read().split()[0:3])}.",
         "",
         "References (medians, seconds):",
         "",
@@ -923,16 +946,13 @@ def main():
         "",
         "Notes:",
         "",
-        *[f"- {line}" for line in dict.fromkeys(missing + s.notes)],
+        *[f"- {line}" for line in dict.fromkeys(missing + notes)],
         "",
         "Targets:",
         "",
         *[f"- {line}" for line in targets(s, rows)],
+        "",
     ])
-    print(text)
-    if s.results:
-        with open(s.results, "w") as f:
-            f.write(results_document(s, text, described))
 
 
 def results_document(s, text, described):
