@@ -50,6 +50,11 @@ class SpoolWriter {
     return position;
   }
 
+  // Stores a run of units, each at or above U+0020, as that many put() calls would: once a unit
+  // other than a blank has been stored, the run up to its last unit other than a blank goes in
+  // as one copy, and only the blanks at its ends meet the blank rules one by one.
+  void putText(const uint16_t* units, size_t count);
+
   // Writes the units still in the buffer (a held blank included).
   Status flush();
 
