@@ -6,7 +6,8 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 PREFIX     ?= /usr/local
 # groff checks the manual page; valgrind runs the demo under memcheck.
-PACKAGES   := cmake g++ make zlib1g-dev libgtest-dev libgmock-dev clang-format groff-base valgrind
+PACKAGES   := cmake g++ make zlib1g-dev libdeflate-dev libgtest-dev libgmock-dev clang-format \
+              groff-base valgrind
 # The benchmarks also need Google Benchmark, gzip, pigz, python3, the time program, and the
 # tools a dictionary maker would use instead (PyGlossary, dictfmt, dictzip, sdcv) for comparison.
 BENCH_PACKAGES := libbenchmark-dev gzip pigz python3 time python3-pyglossary dictfmt dictzip sdcv

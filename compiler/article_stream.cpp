@@ -1,100 +1,91 @@
 #include "compiler/article_stream.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "format/layout.h"
 #include "platform/messages.h"
 #include "text/codepage.h"
 
 namespace zorvak {
-namespace {}  // namespace
 
-ArticleStream::ArticleStream(BufferedWriter& out, int32_t codePage, EncoderState& encoder,
-                             uint32_t& finishedStreams)
-    : out_(out),
+ArticleStream::ArticleStream(CompressedOutput& output, int32_t codePage, EncoderState& encoder,
+                             uint32_t& finishedStreams, size_t streamingBytes)
+    : output_(output),
       codePage_(codePage),
       encoder_(encoder),
       finishedStreams_(finishedStreams),
-      stream_(messages::kWriteOutput) {}
+      streamingBytes_(streamingBytes),
+      stream_(messages::kWriteOutput, DeflateStream::kOutputArea,
+              streamingLevel(output.compression())) {}
 
-Status ArticleStream::openArticleBlock(bool reset) {
-  ZORVAK_RETURN_IF_ERROR(stream_.open());
-  if (reset) {
-    blockOffset_ = 0;
-    blockBytes_ = 0;
-  }
-  blockUnits_ = 0;
-  pendingCount_ = 0;
-  return Status::Ok();
-}
-
-Status ArticleStream::feedArticleUnit(uint16_t unit, Mode mode, uint64_t* location,
-                                      uint32_t* start) {
-  if (location != nullptr) *location = blockOffset_;
+Status ArticleStream::feedArticleUnit(uint16_t unit, Mode mode, uint64_t* block, uint32_t* start) {
+  if (mode == kText) return feedArticleUnits(&unit, 1, block, start);
+  if (block != nullptr) *block = output_.blockCount();
   if (start != nullptr) *start = blockUnits_;
-  if (!stream_.isOpen()) ZORVAK_RETURN_IF_ERROR(openArticleBlock(false));
-  if (mode == kText) {
-    pending_[pendingCount_++] = unit;
-    pending_[pendingCount_] = 0;
-    ++blockUnits_;
-    if (pendingCount_ == kBatchUnits) return compressPending(kBatchUnits, Z_NO_FLUSH);
-    return Status::Ok();
-  }
-  if (blockUnits_ > kBlockUnitLimit || mode == kFinal) {
-    // A block that ends on a whole batch still gets one unit, a zero that belongs to no
-    // article.
-    if (pendingCount_ == 0) {
-      pending_[0] = 0;
-      pending_[1] = 0;
-      pendingCount_ = 1;
-    }
-    return compressPending(pendingCount_, Z_FINISH);
-  }
+  if (blockUnits_ > kBlockUnitLimit || mode == kFinal) return closeArticleBlock();
   return Status::Ok();
 }
 
-Status ArticleStream::feedArticleUnits(const uint16_t* units, size_t count, uint64_t* location,
+Status ArticleStream::feedArticleUnits(const uint16_t* units, size_t count, uint64_t* block,
                                        uint32_t* start) {
-  if (location != nullptr) *location = blockOffset_;
+  if (block != nullptr) *block = output_.blockCount();
   if (start != nullptr) *start = blockUnits_;
-  if (count > 0 && !stream_.isOpen()) ZORVAK_RETURN_IF_ERROR(openArticleBlock(false));
   while (count > 0) {
-    const size_t take = std::min(count, kBatchUnits - pendingCount_);
-    std::copy(units, units + take, pending_ + pendingCount_);
-    pendingCount_ += take;
-    pending_[pendingCount_] = 0;
+    // Batches end where they did when text was gathered 4096 units at a time.
+    const size_t take = std::min(count, kBatchUnits - blockUnits_ % kBatchUnits);
+    const size_t held = text_.size();
+    if (codePage_ == kCodePageUtf16) {
+      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(units);
+      text_.insert(text_.end(), bytes, bytes + 2 * take);
+    } else {
+      text_.resize(held + 3 * take + 1);
+      // Article text holds no zero unit, so every unit is encoded.
+      const int32_t encoded = encodeUnits(encoder_, codePage_, units, take, text_.data() + held);
+      text_.resize(held + static_cast<size_t>(encoded));
+    }
     blockUnits_ += static_cast<uint32_t>(take);
     units += take;
     count -= take;
-    if (pendingCount_ == kBatchUnits)
-      ZORVAK_RETURN_IF_ERROR(compressPending(kBatchUnits, Z_NO_FLUSH));
+    if (!streaming_ && text_.size() > streamingBytes_) {
+      // Everything before this block is written first; then it goes straight to the output.
+      ZORVAK_RETURN_IF_ERROR(output_.beginStreamedBlock());
+      ZORVAK_RETURN_IF_ERROR(stream_.open());
+      streaming_ = true;
+      streamedBytes_ = 0;
+    }
+    if (streaming_) ZORVAK_RETURN_IF_ERROR(streamText(Z_NO_FLUSH));
   }
   return Status::Ok();
 }
 
-Status ArticleStream::compressPending(size_t count, int flush) {
-  const uint8_t* input = reinterpret_cast<const uint8_t*>(pending_);
-  size_t size = count * 2;
-  if (codePage_ != kCodePageUtf16) {
-    // The batch is never null, so the count is never negative.
-    const int32_t encoded = encodeUnits(encoder_, codePage_, pending_, count, encoded_);
-    input = encoded_;
-    size = static_cast<size_t>(encoded);
+Status ArticleStream::closeArticleBlock() {
+  // A block that ends on a whole batch still gets one unit, a zero that belongs to no article;
+  // only with two bytes a unit does it leave bytes.
+  if (blockUnits_ % kBatchUnits == 0 && codePage_ == kCodePageUtf16) {
+    text_.push_back(0);
+    text_.push_back(0);
   }
-  bool ended = false;
-  ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(input, size, flush, out_, &blockBytes_, &ended));
-  if (ended) {
-    ++finishedStreams_;
-    closeArticleBlock();
-  }
-  pendingCount_ = 0;
-  return Status::Ok();
-}
-
-void ArticleStream::closeArticleBlock() {
+  ++finishedStreams_;
   blockUnits_ = 0;
-  blockOffset_ += blockBytes_;
-  blockBytes_ = 0;
+  if (streaming_) {
+    ZORVAK_RETURN_IF_ERROR(streamText(Z_FINISH));
+    streaming_ = false;
+    output_.endStreamedBlock(streamedBytes_);
+    return Status::Ok();
+  }
+  std::vector<uint8_t> text = std::move(text_);
+  text_ = std::vector<uint8_t>();
+  text_.reserve(text.size());
+  return output_.addBlock(std::move(text));
+}
+
+Status ArticleStream::streamText(int flush) {
+  bool ended = false;
+  ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(text_.data(), text_.size(), flush,
+                                              output_.articleData(), &streamedBytes_, &ended));
+  text_.clear();
+  return Status::Ok();
 }
 
 }  // namespace zorvak

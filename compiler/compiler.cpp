@@ -19,7 +19,8 @@ int32_t storedCodePage(int32_t sourceCodePage) {
 }
 
 DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
-                                       const WordForms& wordForms, CompileFiles& files)
+                                       const WordForms& wordForms, CompileFiles& files,
+                                       size_t workers, Compression compression)
     : codePage_(codePage),
       files_(files),
       substitutions_(SubstitutionTable::standard()),
@@ -32,8 +33,9 @@ DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
       outputWriter_(files.output, kWriterCapacity, messages::kWriteOutput),
       sectionWriter_(files.sections, kWriterCapacity, messages::kWriteSections),
       groupTableWriter_(files.groupTable, kWriterCapacity, messages::kWriteGroupTable),
-      articles_(outputWriter_, storedCodePage(codePage), encoder_, finishedStreams_),
-      sections_(sectionWriter_, finishedStreams_),
+      compressed_(workers, compression, outputWriter_, sectionWriter_, groupTableWriter_),
+      articles_(compressed_, storedCodePage(codePage), encoder_, finishedStreams_),
+      sections_(compressed_, finishedStreams_),
       scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_) {
   encoderReset(encoder_);
 }
@@ -62,7 +64,6 @@ Status DictionaryCompiler::prepareCompiledDictionary() {
   ZORVAK_RETURN_IF_ERROR(alternatives_.close());
 
   encoderReset(encoder_);
-  ZORVAK_RETURN_IF_ERROR(articles_.openArticleBlock(true));
   header_ = Header{};
   ZORVAK_RETURN_IF_ERROR(writeHeader());
   for (const SubstitutionItem& item : substitutions_.items) {
@@ -82,11 +83,7 @@ Status DictionaryCompiler::scanGroups(ScanProgress& progress) {
   for (size_t i = 0; i < groups_.size(); ++i) {
     IndexGroup& group = groups_[i];
     progress.scanningGroup(group.key, scanner_.sourceEntriesFound(), scanner_.alternativesFound());
-    group.sectionOffset = sections_.sectionByteCount();
     ZORVAK_RETURN_IF_ERROR(scanner_.scanGroup(group));
-    uint8_t record[kGroupRecordSize];
-    encodeGroupRecord(GroupRecord{group.key, group.entryCount, group.sectionOffset}, record);
-    ZORVAK_RETURN_IF_ERROR(groupTableWriter_.append(record, sizeof(record)));
   }
   progress.scanFinished(scanner_.sourceEntriesFound(), scanner_.alternativesFound(),
                         finishedStreams_);
@@ -95,6 +92,7 @@ Status DictionaryCompiler::scanGroups(ScanProgress& progress) {
 
 Status DictionaryCompiler::assembleCompiledDictionary() {
   ZORVAK_RETURN_IF_ERROR(articles_.feedArticleUnit(0, ArticleStream::kFinal, nullptr, nullptr));
+  ZORVAK_RETURN_IF_ERROR(compressed_.finish());
   encoderRelease(encoder_);
   ZORVAK_RETURN_IF_ERROR(outputWriter_.flush());
   ZORVAK_RETURN_IF_ERROR(groupTableWriter_.flush());

@@ -10,6 +10,7 @@
 #include "compiler/article_stream.h"
 #include "compiler/chunk_decoder.h"
 #include "compiler/compile_files.h"
+#include "compiler/compressed_output.h"
 #include "compiler/group_scan.h"
 #include "compiler/headword_key.h"
 #include "compiler/index_groups.h"
@@ -35,8 +36,11 @@ int32_t storedCodePage(int32_t sourceCodePage);
 // whose message the driver prints.
 class DictionaryCompiler : private EntryListener {
  public:
+  // `workers` threads compress the streams (none: all is done in the calling thread); the
+  // compiled file is the same for any number.
   DictionaryCompiler(int32_t codePage, int32_t allWords, const WordForms& wordForms,
-                     CompileFiles& files);
+                     CompileFiles& files, size_t workers = 0,
+                     Compression compression = Compression::kDefault);
   ~DictionaryCompiler() override;
 
   // The source chunk entry: decodes one chunk (a zero byte follows its `size` bytes), parses
@@ -87,6 +91,7 @@ class DictionaryCompiler : private EntryListener {
   BufferedWriter outputWriter_;
   BufferedWriter sectionWriter_;
   BufferedWriter groupTableWriter_;
+  CompressedOutput compressed_;
   ArticleStream articles_;
   SectionStream sections_;
   GroupScanner scanner_;

@@ -6,8 +6,9 @@
 
 namespace zorvak {
 
-DeflateStream::DeflateStream(const char* errorMessage, size_t outputArea)
+DeflateStream::DeflateStream(const char* errorMessage, size_t outputArea, int level)
     : errorMessage_(errorMessage),
+      level_(level),
       outputArea_(outputArea),
       output_(std::make_unique<uint8_t[]>(outputArea)) {}
 
@@ -16,7 +17,7 @@ DeflateStream::~DeflateStream() {
 }
 
 Status DeflateStream::open() {
-  const int result = initialized_ ? deflateReset(&stream_) : deflateInit(&stream_, kDeflateLevel);
+  const int result = initialized_ ? deflateReset(&stream_) : deflateInit(&stream_, level_);
   // zlib's own allocations fail as every other allocation of a run does.
   if (result == Z_MEM_ERROR) throw std::bad_alloc();
   if (result != Z_OK) return Status::InputOutput(errorMessage_);

@@ -7,22 +7,25 @@
 #include <cstdint>
 #include <memory>
 
+#include "format/layout.h"
 #include "platform/buffered_writer.h"
 #include "platform/status.h"
 
 namespace zorvak {
 
-// One zlib stream at a time (the default level, 15-bit window, memory level 8), whose output
-// goes to a writer. Used for article blocks and group sections: each is a complete zlib stream
-// of its own, begun with open() and ended by the first Z_FINISH call.
+// One zlib stream at a time (the format's level unless told otherwise, 15-bit window, memory
+// level 8), deflated piece by piece into a writer: for an article block or a group section too
+// large to be compressed whole. Each is a complete zlib stream of its own, begun with open() and
+// ended by the first Z_FINISH call.
 class DeflateStream {
  public:
   // Each deflate call gets an output area of this many bytes.
   static constexpr size_t kOutputArea = 65536;
 
   // `errorMessage` reports a stream that zlib cannot set up or continue. `outputArea` is the
-  // output room of each deflate call.
-  explicit DeflateStream(const char* errorMessage, size_t outputArea = kOutputArea);
+  // output room of each deflate call; `level` zlib's compression level.
+  explicit DeflateStream(const char* errorMessage, size_t outputArea = kOutputArea,
+                         int level = kDeflateLevel);
   ~DeflateStream();
 
   DeflateStream(const DeflateStream&) = delete;
@@ -42,6 +45,7 @@ class DeflateStream {
 
  private:
   const char* errorMessage_;
+  int level_;
   z_stream stream_{};
   bool initialized_ = false;
   bool open_ = false;

@@ -37,7 +37,7 @@ Status GroupScanner::scanGroup(const IndexGroup& group) {
                                    groups_.alternativeChains(), group.alternativeRecords.first,
                                    &alternativesFound_));
   entries_.sort();
-  ZORVAK_RETURN_IF_ERROR(writeSection());
+  ZORVAK_RETURN_IF_ERROR(sections_.writeGroupSection(key_, group.entryCount, entries_));
   entries_.clear();
   return Status::Ok();
 }
@@ -130,37 +130,6 @@ Status GroupScanner::endEntry() {
   entries_.add(headword_, length_, folded_, foldedLength_, articleBlock_, articleStart_,
                articleLength_);
   return articles_.feedArticleUnit(0, ArticleStream::kEntryEnd, nullptr, nullptr);
-}
-
-Status GroupScanner::writeSection() {
-  ZORVAK_RETURN_IF_ERROR(sections_.openGroupSection());
-  const std::vector<EntryRecord>& records = entries_.records();
-  if (records.empty()) {
-    // Still a complete stream, so that every group record points at a section of its own.
-    return sections_.writeGroupSection(nullptr, 0, Z_FINISH);
-  }
-  uint16_t slot[kTextBufferUnits];
-  uint8_t header[kEntryHeaderSize];
-  for (size_t k = 0; k < records.size(); ++k) {
-    const EntryRecord& r = records[k];
-    EntryHeader entry;
-    entry.headwordLength = r.length;
-    entry.articleBlock = r.articleBlock;
-    entry.articleStart = r.articleStart;
-    entry.articleLength = r.articleLength;
-    encodeEntryHeader(entry, header);
-    ZORVAK_RETURN_IF_ERROR(sections_.writeGroupSection(header, sizeof(header), Z_NO_FLUSH));
-    const uint16_t* headword = entries_.headword(r);
-    ZORVAK_RETURN_IF_ERROR(sections_.writeGroupSection(headword, r.length * 2, Z_NO_FLUSH));
-    // The folded-headword slot: the headword with its start overwritten by the folded
-    // headword and, when that is shorter, a zero unit after it.
-    std::copy(headword, headword + r.length, slot);
-    std::copy(entries_.folded(r), entries_.folded(r) + r.foldedLength, slot);
-    if (r.foldedLength < r.length) slot[r.foldedLength] = 0;
-    const int flush = k + 1 == records.size() ? Z_FINISH : Z_NO_FLUSH;
-    ZORVAK_RETURN_IF_ERROR(sections_.writeGroupSection(slot, r.length * 2, flush));
-  }
-  return Status::Ok();
 }
 
 }  // namespace zorvak

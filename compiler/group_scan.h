@@ -18,7 +18,8 @@ namespace zorvak {
 // Turns one index group into its section: reads the group's entries back from the text spool
 // (in source order) and from the alternative headwords file (in the order they were produced),
 // feeds their article text to the article stream, orders them by folded headword and writes
-// them as the group's section. Only the group's own entries are read, each once.
+// them as the group's section with its group record. Only the group's own entries are read,
+// each once.
 class GroupScanner {
  public:
   GroupScanner(File& spool, File& alternatives, const IndexGroups& groups,
@@ -40,7 +41,6 @@ class GroupScanner {
   Status scanUnits(const uint16_t* units, size_t count, uint32_t* found);
   // Ends the entry being read, if it is one of the group's.
   Status endEntry();
-  Status writeSection();
 
   File& spool_;
   File& alternatives_;

@@ -52,8 +52,6 @@ struct IndexGroup {
   // Spool positions of the group's first and last source entry; kNone while it has none.
   uint64_t firstPosition = kNone;
   uint64_t lastPosition = kNone;
-  // Offset of the group's section in the section data; set by the group scan.
-  uint64_t sectionOffset = 0;
   EntryChains::Chain sourceEntries;
   EntryChains::Chain alternativeRecords;
 };

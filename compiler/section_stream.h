@@ -3,35 +3,41 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "compiler/compressed_output.h"
 #include "compiler/deflate_stream.h"
-#include "platform/buffered_writer.h"
+#include "compiler/entry_list.h"
 #include "platform/status.h"
 
 namespace zorvak {
 
-// Deflates each index group's entry list into a group section of its own, written to the
-// section stream file, and counts the bytes written, which give each group its section offset.
+// Writes each index group's entry list as a group section of its own: per entry the entry
+// header, the headword and the folded-headword slot, compressed as one zlib stream. Sections go
+// to the compressed output, which places them in the section data and writes the group records.
 class SectionStream {
  public:
-  SectionStream(BufferedWriter& out, uint32_t& finishedStreams);
+  // A section longer than this many bytes is deflated as it is written instead of being held
+  // whole.
+  static constexpr size_t kStreamingBytes = size_t{8} << 20;
 
-  // Begins the section of a group.
-  Status openGroupSection();
-  // Compresses `count` bytes with `flush`; Z_FINISH ends the section.
-  Status writeGroupSection(const void* bytes, size_t count, int flush);
+  // A section is streamed when it is longer than `streamingBytes`.
+  SectionStream(CompressedOutput& output, uint32_t& finishedStreams,
+                size_t streamingBytes = kStreamingBytes);
 
-  // Bytes of section data written so far.
-  uint64_t sectionByteCount() const { return sectionBytes_; }
+  // Writes the section of the group `key`, registered `entryCount` times: the entries of the
+  // list in its order. Their article blocks are block numbers of the article stream.
+  Status writeGroupSection(uint32_t key, uint32_t entryCount, const EntryList& entries);
 
  private:
-  // The section has ended: it counts as one more finished stream.
-  void closeGroupSection() { ++finishedStreams_; }
+  // Appends one entry's bytes, its article block as `articleBlock`.
+  static void appendEntry(const EntryList& entries, const EntryRecord& record,
+                          uint64_t articleBlock, std::vector<uint8_t>* bytes);
 
-  BufferedWriter& out_;
+  CompressedOutput& output_;
   uint32_t& finishedStreams_;
+  size_t streamingBytes_;
   DeflateStream stream_;
-  uint64_t sectionBytes_ = 0;
 };
 
 }  // namespace zorvak

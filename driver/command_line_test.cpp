@@ -47,6 +47,31 @@ TEST(ParseCommandLine, EmptyFourthArgumentMeansNoWordForms) {
   EXPECT_EQ(parseCommandLine({"d.txt", "1251", "0", ""}).settings.wordFormsName, "");
 }
 
+TEST(ParseCommandLine, OptionsStandBeforeTheArguments) {
+  Command command = parseCommandLine({"--threads", "3", "--smallest", "d.txt", "65001"});
+  ASSERT_EQ(command.kind, CommandKind::kRun);
+  EXPECT_EQ(command.settings.threads, 3u);
+  EXPECT_TRUE(command.settings.smallest);
+  EXPECT_EQ(command.settings.inputName, "d.txt");
+  EXPECT_EQ(command.settings.codePage, 65001);
+  EXPECT_EQ(parseCommandLine({"d.txt"}).settings.threads, 0u) << "one per core";
+  // "--" ends the options; "-" alone is a name; after the input every argument is positional.
+  EXPECT_EQ(parseCommandLine({"--threads=2", "--", "-x.txt"}).settings.inputName, "-x.txt");
+  EXPECT_EQ(parseCommandLine({"-", "1252"}).settings.inputName, "-");
+  command = parseCommandLine({"d.txt", "--threads", "2"});
+  EXPECT_EQ(command.settings.codePage, 0);
+  EXPECT_EQ(command.settings.threads, 0u);
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--threads"},
+                                              {"--threads", "0", "d"},
+                                              {"--threads=x", "d"},
+                                              {"--threads", "257", "d"},
+                                              {"--fast", "d"},
+                                              {"-x", "d"}}) {
+    EXPECT_EQ(parseCommandLine(bad).kind, CommandKind::kBadOption) << bad[0];
+  }
+  EXPECT_EQ(parseCommandLine({"--smallest"}).kind, CommandKind::kUsage);
+}
+
 TEST(ParseCommandLine, HelpAndVersion) {
   EXPECT_EQ(parseCommandLine({"--help"}).kind, CommandKind::kHelp);
   EXPECT_EQ(parseCommandLine({"--version"}).kind, CommandKind::kVersion);

@@ -1,5 +1,6 @@
 #include "driver/run.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -12,6 +13,7 @@
 #include "driver/progress_lines.h"
 #include "platform/file.h"
 #include "platform/messages.h"
+#include "platform/worker_pool.h"
 #include "reader/dictionary_reader.h"
 #include "text/codepage.h"
 
@@ -74,9 +76,18 @@ Status runWordFormsPhase(const RunSettings& settings, WordForms& wordForms, std:
   return readChunks(file, phase, progress, &total);
 }
 
+// Threads besides the run's own that compress: none for one thread, where the run's own does
+// all the work, else one per thread asked for.
+size_t compressionWorkers(const RunSettings& settings) {
+  const size_t threads = settings.threads != 0 ? settings.threads : WorkerPool::hardwareThreads();
+  return threads == 1 ? 0 : std::min(threads, kMaxThreads);
+}
+
 Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
                         CompileFiles& files, std::FILE* console) {
-  DictionaryCompiler compiler(settings.codePage, settings.allWords, wordForms, files);
+  DictionaryCompiler compiler(settings.codePage, settings.allWords, wordForms, files,
+                              compressionWorkers(settings),
+                              settings.smallest ? Compression::kSmallest : Compression::kDefault);
   ReadPhase phase;
   phase.codePage = settings.codePage;
   phase.consume = [&](uint8_t* chunk, size_t size, size_t* carry) {
@@ -151,6 +162,8 @@ int runProgram(const std::vector<std::string>& arguments, std::FILE* console) {
     case CommandKind::kVersion:
       printVersion(console);
       return kExitSuccess;
+    case CommandKind::kBadOption:
+      return fail(console, Status::Usage(messages::kOption));
     case CommandKind::kRun:
       break;
   }

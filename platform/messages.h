@@ -10,6 +10,8 @@ namespace zorvak::messages {
 // The command line.
 inline constexpr const char* kUsage = "input_file code_page";
 inline constexpr const char* kCodePage = "error code page!";
+// An option the program does not know, or a thread count that is not a number from 1 on.
+inline constexpr const char* kOption = "error option!";
 
 // Files: opening, creating, reading and writing, each file with its own message.
 inline constexpr const char* kOpenInput = "error open input file!";

@@ -44,7 +44,7 @@ TEST(RunDriver, HelpListsArgumentsAndCodePages) {
   RunResult result = folder.run({"--help"});
   EXPECT_EQ(result.status, 0);
   for (const char* text : {"input_file", "code_page", "all_words", "word_forms_file", "1251",
-                           "28605", "932", "65001", "1200", "UTF-8"}) {
+                           "28605", "932", "65001", "1200", "UTF-8", "--threads", "--smallest"}) {
     EXPECT_NE(result.output.find(text), std::string::npos) << text;
   }
   RunResult version = folder.run({"--version"});
@@ -58,6 +58,20 @@ TEST(RunDriver, UnsupportedCodePageOpensNothing) {
   for (const char* codePage : {"1234", "-1", "1201", "54936"}) {
     RunResult result = folder.run({"d.txt", codePage});
     EXPECT_EQ(result.output, "error code page!") << codePage;
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(folder.list(), Names{"d.txt"});
+  }
+}
+
+TEST(RunDriver, UnknownOptionOrBadThreadCountOpensNothing) {
+  ScratchFolder folder;
+  folder.write("d.txt", "a  b\n");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--thread", "2", "d.txt"},
+        {"--threads", "0", "d.txt"},
+        {"--threads", "d.txt"}}) {
+    RunResult result = folder.run(arguments);
+    EXPECT_EQ(result.output, "error option!") << arguments[0] << " " << arguments[1];
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(folder.list(), Names{"d.txt"});
   }
