@@ -187,6 +187,23 @@ TEST_P(RoundTrip, EveryThreadCountCompilesTheSameFile) {
   }
 }
 
+// The smallest file is smaller and is written back as the same text with the same progress.
+TEST_P(RoundTrip, SmallestFileReadsLikeTheStandardOne) {
+  const Family& family = GetParam();
+  ScratchFolder folder;
+  const std::string source = encodeSource(makeSource(family, 1500, 5), family.codePage);
+  folder.write("a.txt", source);
+  folder.write("b.txt", source);
+  ASSERT_EQ(folder.run({"a.txt", family.codePage}).status, 0);
+  ASSERT_EQ(folder.run({"--smallest", "b.txt", family.codePage}).status, 0);
+  EXPECT_LT(folder.read("b.txt.zorvak").size(), folder.read("a.txt.zorvak").size());
+  const RunResult standard = folder.run({"a.txt.zorvak", "0"});
+  const RunResult smallest = folder.run({"b.txt.zorvak", "0"});
+  ASSERT_EQ(smallest.status, 0) << smallest.output;
+  EXPECT_EQ(smallest.output, standard.output);
+  EXPECT_EQ(folder.read("b.txt.zorvak.txt"), folder.read("a.txt.zorvak.txt"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     CodePages, RoundTrip,
     ::testing::Values(Family{"1251", "1251", range(u'\u0430', u'\u044F') + u"\u0410\u0416"},
