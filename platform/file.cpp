@@ -264,6 +264,8 @@ bool File::nameAs(const std::string& name) {
 bool File::linkInPlace(const std::string& name) {
   // Where the name is free, it is made in one step.
   if (linkDescriptor(fd_, name)) return true;
+  // Without /proc and without the privilege, the file cannot be linked: it is copied instead.
+  if (errno == ENOENT) return copyInPlace(name);
   if (errno != EEXIST) return false;
   // Otherwise the file gets a passing name of its own, which then replaces the old one.
   std::string passing;
@@ -277,7 +279,8 @@ bool File::linkInPlace(const std::string& name) {
 }
 
 bool File::copyInPlace(const std::string& name) {
-  // A file whose name was removed cannot be named again: its bytes go to a new file.
+  // A file whose name was removed (or that cannot be linked) gets no name again: its bytes go
+  // to a new file.
   std::string passing;
   const int out = createUniquelyNamed(name + ".", O_WRONLY, 0666, &passing);
   if (out < 0) return false;
