@@ -16,7 +16,9 @@ constexpr size_t kOutputCapacity = size_t{1} << 20;
 
 DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress)
     : reader_(reader),
+      walk_(reader),
       output_(output, kOutputCapacity, messages::kWriteOutput),
+      article_(output_, reader.codePage()),
       progress_(progress),
       codePage_(reader.codePage()) {
   encoderReset(encoder_);
@@ -33,18 +35,12 @@ Status DecompressRun::salvage(const Status& status) {
 }
 
 Status DecompressRun::decompressDictionary() {
-  for (uint64_t group = 0; group < reader_.groupCount(); ++group) {
-    // The records are read one by one from the file, never counted on beforehand: a group
-    // count larger than the table ends at the first record that is not there.
+  for (uint64_t group = 0; group < walk_.groupCount(); ++group) {
     GroupRecord record;
-    Status status = reader_.readGroupRecord(group, &record);
-    if (!status.ok()) {
-      ZORVAK_RETURN_IF_ERROR(output_.flush());
-      return status;
-    }
-    ZORVAK_RETURN_IF_ERROR(salvage(reader_.readSection(record, *this)));
+    ZORVAK_RETURN_IF_ERROR(salvage(walk_.walkGroup(group, &record, *this)));
     progress_.groupWritten(record.key, mainEntries_, alternativeEntries_);
   }
+  ZORVAK_RETURN_IF_ERROR(salvage(walk_.finish()));
   progress_.decompressFinished();
   ZORVAK_RETURN_IF_ERROR(output_.flush());
   return firstDamage_;
@@ -54,9 +50,14 @@ Status DecompressRun::visitEntry(const EntryHeader& entry, const uint16_t* headw
   ++mainEntries_;
   writeHeadword(headword, entry.headwordLength);
   writeUnits("  ");
-  ArticleText text;
-  ZORVAK_RETURN_IF_ERROR(salvage(reader_.fetchArticle(entry, &text)));
-  if (text.found) writeArticleBytes(text.data, text.size);
+  article_.begin();
+  const Status fetched = walk_.fetchArticle(entry, article_);
+  article_.finish();
+  if (article_.alternative()) {
+    --mainEntries_;
+    ++alternativeEntries_;
+  }
+  ZORVAK_RETURN_IF_ERROR(salvage(fetched));
   writeUnits("\r\n");
   return output_.status();
 }
@@ -88,26 +89,6 @@ void DecompressRun::writeUnits(const char* ascii) {
     out[2 * i + 1] = 0;
   }
   output_.commit(2 * length);
-}
-
-void DecompressRun::writeArticleBytes(const uint8_t* bytes, size_t count) {
-  if (count == 0) return;
-  const bool alternative = codePage_ == kCodePageUtf16
-                               ? count >= 2 && bytes[0] == kReferenceMark && bytes[1] == 0
-                               : bytes[0] == kReferenceMark;
-  if (alternative) {
-    --mainEntries_;
-    ++alternativeEntries_;
-  }
-  uint8_t* out = output_.space(count);
-  std::memcpy(out, bytes, count);
-  if (codePage_ == kCodePageUtf16) {
-    replaceLineBreakUnits(out, count);
-  } else {
-    if (codePage_ == kCodePageUtf8) count = joinSurrogatePairs(out, count, out);
-    replaceLineBreaks(out, count);
-  }
-  output_.commit(count);
 }
 
 }  // namespace zorvak

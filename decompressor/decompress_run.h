@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decompressor/article_writer.h"
 #include "decompressor/decompress_progress.h"
 #include "format/layout.h"
 #include "platform/buffered_writer.h"
 #include "platform/file.h"
 #include "platform/status.h"
 #include "reader/dictionary_reader.h"
+#include "reader/dictionary_walk.h"
 #include "text/encode.h"
 
 namespace zorvak {
@@ -17,7 +19,9 @@ namespace zorvak {
 // The state of one decompress run: the reader of the compiled dictionary, the output, the
 // encoder of the headwords and the entry counters. One object per run; its operations follow
 // the order of the run, group by group and entry by entry. What it adds to the reader is the
-// text: line assembly, the output encoding and the salvage of a damaged file.
+// text: line assembly, the output encoding and the salvage of a damaged file. The file is taken
+// through a walk (reader/dictionary_walk.h), so that a damaged one is found out and costs no more
+// than it holds; articles are written as they arrive, never held whole.
 class DecompressRun : private SectionVisitor {
  public:
   DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress);
@@ -27,7 +31,7 @@ class DecompressRun : private SectionVisitor {
 
   // Walks the group table in file order: writes the entries of each group's section and
   // reports the group. A damaged section or article costs only its own text; the run goes on
-  // and ends with the first damage found.
+  // and ends with the first damage found, or with the damage of the whole file.
   Status decompressDictionary();
 
   uint32_t mainEntries() const { return mainEntries_; }
@@ -37,15 +41,14 @@ class DecompressRun : private SectionVisitor {
   // Writes the entry just parsed: headword, two blanks, article, line end.
   Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override;
   void writeHeadword(const uint16_t* headword, uint32_t length);
-  // Writes an article's stored text with its line breaks replaced, counting an alternative
-  // headword's article (it begins with the unit 8) as such.
-  void writeArticleBytes(const uint8_t* bytes, size_t count);
   void writeUnits(const char* ascii);  // a separator or line end in the header's code page
   // Keeps a damaged-file status as the run's result and goes on; any other failure stops.
   Status salvage(const Status& status);
 
   DictionaryReader& reader_;
+  DictionaryWalk walk_;
   BufferedWriter output_;
+  ArticleWriter article_;
   DecompressProgress& progress_;
   int32_t codePage_;
   EncoderState encoder_;

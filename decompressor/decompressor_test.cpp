@@ -111,13 +111,12 @@ TEST(Decompress, Utf8CountsUnitsByLeadBytesAndJoinsSurrogatePairs) {
       "\xED\xA0\xBD"
       "y";
   Outcome outcome = decompress(
-      oneBlock(65001, block, {{u"\u20AC", 0, 1, 4}, {u"\U0001F600", 0, 3, 3}, {u"\xD83D", 0, 6, 2}})
+      oneBlock(65001, block, {{u"\u20AC", 0, 1, 2}, {u"\U0001F600", 0, 3, 3}, {u"\xD83D", 0, 6, 2}})
           .build());
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(outcome.text,
             "\xE2\x82\xAC  \xE2\x82\xAC"
-            "x"
-            "\xF0\x9F\x98\x80\r\n"
+            "x\r\n"
             "\xF0\x9F\x98\x80  \xF0\x9F\x98\x80!\r\n"
             "\xED\xA0\xBD  \xED\xA0\xBDy\r\n");
 }
@@ -147,18 +146,27 @@ TEST(Decompress, AlternativeHeadwordIsCountedInTheSecondNumber) {
 }
 
 TEST(Decompress, ArticlesAtTheEndOfBlocksAndOfInflateOutputsAreWhole) {
-  // An article ending at byte 32768 of a block, followed by more text; and one that is the
-  // last text of a block of exactly 32768 bytes.
+  // An article ending at byte 32768 of a block, followed by more text; one that is the last
+  // text of a block of exactly 32768 bytes; and one that runs far past the head a block keeps,
+  // to the end of its block.
   Bytes longer(32768 + 10, 'a');
   longer[32767] = 'E';
   Bytes exact(32768, 'b');
   exact[32767] = 'F';
+  Bytes huge(3 << 20, 'c');
+  huge.back() = 'G';
   TestDictionary dictionary(1252);
-  dictionary.blocks = {longer, exact, "tail"};
-  dictionary.groups = {{1, {{u"x", 0, 32760, 8}, {u"y", 1, 32760, 8}, {u"z", 2, 2, 2}}}};
+  dictionary.blocks = {longer, exact, "tail", huge};
+  const uint32_t from = kBlockUnitLimit;
+  dictionary.groups = {{1,
+                        {{u"x", 0, from, 32768 - from},
+                         {u"y", 1, from, 32768 - from},
+                         {u"z", 2, 2, 2},
+                         {u"w", 3, 1, (3 << 20) - 1}}}};
   Outcome outcome = decompress(dictionary.build());
   EXPECT_EQ(outcome.message, "");
-  EXPECT_EQ(outcome.text, "x  aaaaaaaE\r\ny  bbbbbbbF\r\nz  il\r\n");
+  EXPECT_EQ(outcome.text, "x  " + Bytes(32767 - from, 'a') + "E\r\ny  " + Bytes(32767 - from, 'b') +
+                              "F\r\nz  il\r\nw  " + Bytes((3 << 20) - 2, 'c') + "G\r\n");
 }
 
 TEST(Decompress, TextFlagZeroAndOneAreReadAlikeAndTwoIsRejected) {
@@ -249,14 +257,15 @@ TEST(Decompress, HostileNumbersLoseOnlyTheirOwnText) {
                          {u"c", 0, 1, 0xFFFFFFFF},
                          {u"d", uint64_t{1} << 63, 0, 1},
                          {u"e", 0, 2, 1}}}};
-  // A second group whose section lies far past the end of the file.
+  // A second group whose record puts its section far past the end of the file: it is read where
+  // the first one ends.
   dictionary.groups.push_back({2, {{u"f"}}, ~uint64_t{0} - 5});
   Bytes file = dictionary.build();
   Outcome outcome = decompress(file);
   EXPECT_EQ(outcome.message, "error file!");
   EXPECT_TRUE(outcome.keepOutput);
-  EXPECT_EQ(outcome.text, "a  \r\nb  \r\nc  \r\nd  \r\ne  c\r\n");
-  EXPECT_EQ(outcome.console, "read 00000001 00000005-00000000\rread 00000002 00000005-00000000\r");
+  EXPECT_EQ(outcome.text, "a  \r\nb  \r\nc  \r\nd  \r\ne  c\r\nf  \r\n");
+  EXPECT_EQ(outcome.console, "read 00000001 00000005-00000000\rread 00000002 00000006-00000000\r");
 }
 
 }  // namespace

@@ -20,9 +20,22 @@ uint32_t threeByteValue(const uint8_t* p) {
   return (uint32_t{p[0]} & 0x0F) << 12 | (uint32_t{p[1]} & 0x3F) << 6 | (p[2] & 0x3F);
 }
 
+// The `count` bytes at `p`, fewer than six, may be the start of a pair that more bytes complete.
+bool mayBeginPair(const uint8_t* p, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t b = p[i];
+    const bool fits = i % 3 == 0 ? b == 0xED
+                      : i == 1   ? b >= 0xA0 && b <= 0xAF
+                      : i == 4   ? b >= 0xB0 && b <= 0xBF
+                                 : isContinuation(b);
+    if (!fits) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out) {
+size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out, size_t* consumed) {
   size_t read = 0;
   size_t written = 0;
   while (read < count) {
@@ -34,6 +47,7 @@ size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out) {
     written += plain;
     if (read == count) break;
     const uint8_t* p = in + read;
+    if (consumed != nullptr && count - read < 6 && mayBeginPair(p, count - read)) break;
     if (count - read >= 6 && isSurrogate(p, 0xA0) && isSurrogate(p + 3, 0xB0)) {
       const uint32_t high = threeByteValue(p);
       const uint32_t low = threeByteValue(p + 3);
@@ -47,6 +61,7 @@ size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out) {
       out[written++] = in[read++];
     }
   }
+  if (consumed != nullptr) *consumed = read;
   return written;
 }
 

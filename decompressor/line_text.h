@@ -12,8 +12,11 @@ namespace zorvak {
 // to `out`, writing each surrogate pair stored as two three-byte sequences (ED A0..AF xx,
 // ED B0..BF xx) as the one four-byte sequence of its character, so that the text is valid
 // UTF-8. A lone surrogate stays as stored. Returns the number of bytes written, at most `count`;
-// `out` may be `in`.
-size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out);
+// `out` may be `in`. With `consumed`, the text goes on in a later piece: a pair that the end of
+// `in` may have cut is left, and *consumed receives the number of bytes taken (the rest, at most
+// five, belong in front of the next piece).
+size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out,
+                          size_t* consumed = nullptr);
 
 // Turns every line feed byte into a blank and every carriage return byte into a tab, so that
 // an article keeps to its line.

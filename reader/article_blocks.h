@@ -1,10 +1,9 @@
-#ifndef ZORVAK_DECOMPRESSOR_ARTICLE_BLOCKS_H_
-#define ZORVAK_DECOMPRESSOR_ARTICLE_BLOCKS_H_
+#ifndef ZORVAK_READER_ARTICLE_BLOCKS_H_
+#define ZORVAK_READER_ARTICLE_BLOCKS_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <list>
-#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -14,54 +13,66 @@
 
 namespace zorvak {
 
-// An article's text as stored in its block, or the news that it cannot be had.
-struct ArticleText {
-  bool found = false;
-  const uint8_t* data = nullptr;  // valid until the next fetch
-  size_t size = 0;
+// Takes an article's stored bytes (in the header's code page) in pieces, in order. A piece ends
+// anywhere, also inside a unit.
+class ArticleSink {
+ public:
+  virtual ~ArticleSink() = default;
+  // A failure stops the fetch and is returned by it.
+  virtual Status take(const uint8_t* bytes, size_t count) = 0;
 };
 
-// Cuts articles out of the article blocks, keeping the most recently used inflated blocks
+// Cuts articles out of the article blocks. The heads of the most recently used blocks are kept
 // within a byte budget, so that the entries of a group, whose articles lie in a run of
-// neighbouring blocks, inflate each of those blocks once.
+// neighbouring blocks, inflate each of those blocks once; an article that reaches past its
+// block's head is streamed from a fresh inflation of the block, so that no article is ever held
+// whole. Every kept block counts against the budget, a broken one too.
 //
 // An article of `length` units from unit `start` on is found when the block yields the first
 // byte of the unit after it, or when the block's stream ends right after its last unit. It is
-// not found when the block breaks first or when the article runs past the end of the block.
+// not found when the block breaks first, when the article runs past the end of the block, or
+// when it does not begin in the block's head: no sound block lets an article begin that far
+// in, and so no article is sought by inflating a block that never yields it.
 class ArticleBlocks {
  public:
   static constexpr size_t kDefaultBudget = size_t{64} << 20;
 
+  // Blocks are read through `input`, which ends where the article data ends.
   ArticleBlocks(InputReader& input, uint64_t articleDataOffset, int32_t codePage,
                 size_t budget = kDefaultBudget);
 
-  // The article of the block at `block` (from the article data offset). Fails only when a read
-  // fails.
-  Status fetch(uint64_t block, uint32_t start, uint32_t length, ArticleText* text);
+  // Hands the article of the block at `block` (from the article data offset) to `sink` and sets
+  // *found. An article cut from a block's head reaches the sink only when it is found; a
+  // streamed one as it is inflated, so that part of it may have been handed over when it turns
+  // out not to be found. Fails when a read fails or the sink fails.
+  Status fetch(uint64_t block, uint32_t start, uint32_t length, ArticleSink& sink, bool* found);
 
-  // Blocks inflated so far, counting those inflated again after they were let go.
+  // Inflations of blocks so far: heads (again after they were let go) and streamed articles.
   uint64_t inflations() const { return inflations_; }
   // Memory held by the kept blocks.
-  size_t heldBytes() const { return heldBytes_; }
+  size_t heldBytes() const { return held_; }
 
  private:
   struct Slot {
     uint64_t key;
-    std::unique_ptr<InflatedBlock> block;
+    InflatedBlock block;
     size_t footprint;
   };
   using SlotList = std::list<Slot>;
 
-  // The slot of the block at file offset `key`, made the most recently used.
-  SlotList::iterator find(uint64_t key);
+  // The slot of the block at file offset `key`, made the most recently used; its head is
+  // inflated when it is not kept.
+  Status find(uint64_t key, SlotList::iterator* slot);
+  // Streams units [start, end) of the block at file offset `key` to the sink.
+  Status stream(uint64_t key, uint64_t start, uint64_t end, ArticleSink& sink, bool* found);
   // Lets go of the least recently used blocks, all but the first, until the budget holds.
   void evict();
 
   InputReader& input_;
   uint64_t articleDataOffset_;
   UnitRule rule_;
-  size_t budget_;  // bytes
-  size_t heldBytes_ = 0;
+  size_t budget_;
+  size_t held_ = 0;
   uint64_t inflations_ = 0;
   SlotList slots_;                // most recently used first
   std::vector<uint8_t> scratch_;  // one inflate call's output
@@ -70,4 +81,4 @@ class ArticleBlocks {
 
 }  // namespace zorvak
 
-#endif  // ZORVAK_DECOMPRESSOR_ARTICLE_BLOCKS_H_
+#endif  // ZORVAK_READER_ARTICLE_BLOCKS_H_

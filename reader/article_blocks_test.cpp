@@ -18,9 +18,11 @@ namespace {
 
 // The plain way to cut an article out: inflate its block from the first byte for every
 // article, counting units as the bytes come, in the same 4096-byte pieces and 32768-byte
-// inflate calls. The cache must give exactly what this gives.
-ArticleText referenceCut(const Bytes& file, uint64_t offset, int32_t codePage, uint32_t start,
-                         uint32_t length, std::string* storage) {
+// inflate calls. An article that does not begin in the block's head is not sought. The cache
+// must give exactly what this gives.
+// Gives whether the article is found, and its text in *storage.
+bool referenceCut(const Bytes& file, uint64_t offset, int32_t codePage, uint32_t start,
+                  uint32_t length, std::string* storage) {
   z_stream stream{};
   inflateInit(&stream);
   std::vector<uint8_t> out(32768);
@@ -29,7 +31,8 @@ ArticleText referenceCut(const Bytes& file, uint64_t offset, int32_t codePage, u
   uint64_t byteInBlock = 0;
   const uint64_t end = uint64_t{start} + length;
   storage->clear();
-  ArticleText text;
+  bool found = false;
+  bool pastHead = false;
   for (;;) {
     if (stream.avail_in == 0) {
       const size_t got = next < file.size() ? std::min<size_t>(4096, file.size() - next) : 0;
@@ -48,24 +51,25 @@ ArticleText referenceCut(const Bytes& file, uint64_t offset, int32_t codePage, u
                           : codePage == kCodePageUtf8 ? (byte & 0xC0) != 0x80
                                                       : true;
       if (starts) ++unit;
+      if (starts && unit == static_cast<int64_t>(start) &&
+          byteInBlock >= InflatedBlock::kHeldBytes) {
+        pastHead = true;
+        break;
+      }
       if (unit >= static_cast<int64_t>(end)) {
-        text.found = true;
+        found = true;
         break;
       }
       if (unit >= static_cast<int64_t>(start)) storage->push_back(static_cast<char>(byte));
     }
-    if (text.found) break;
+    if (found || pastHead) break;
     if (result == Z_STREAM_END) {
-      text.found = unit + 1 == static_cast<int64_t>(end);
+      found = unit + 1 == static_cast<int64_t>(end);
       break;
     }
   }
   inflateEnd(&stream);
-  if (text.found) {
-    text.data = reinterpret_cast<const uint8_t*>(storage->data());
-    text.size = storage->size();
-  }
-  return text;
+  return found;
 }
 
 // Random text of a code page family: UTF-8 with one to three bytes a unit (and stray
@@ -100,9 +104,11 @@ class ArticleBlocksTest : public ::testing::TestWithParam<int32_t> {};
 TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
   const int32_t codePage = GetParam();
   std::mt19937 random(codePage);
-  // Blocks of a few units up to past two inflate outputs, and a broken one.
+  // Blocks of a few units up to past two inflate outputs, a broken one, and one longer than
+  // the head that a block keeps.
   TestDictionary dictionary(static_cast<uint32_t>(codePage));
-  for (size_t size : {3, 100, 9000, 40000, 70000, 20})
+  for (size_t size : {size_t{3}, size_t{100}, size_t{9000}, size_t{40000}, size_t{70000},
+                      size_t{20}, InflatedBlock::kHeldBytes + 3000})
     dictionary.blocks.push_back(randomBlock(random, codePage, size));
   Bytes file = dictionary.build();
   std::vector<uint64_t> offsets;
@@ -122,26 +128,31 @@ TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
   InputReader reader(input, file.size());
   // A budget below two blocks, so that blocks are let go and inflated again.
   ArticleBlocks blocks(reader, offsets[0], codePage, 50000);
+  const uint32_t headUnits =
+      unitCount(dictionary.blocks.back().substr(0, InflatedBlock::kHeldBytes), codePage);
 
   std::string storage;
   for (int i = 0; i < 3000; ++i) {
     const size_t index = random() % offsets.size();
     const uint32_t start = static_cast<uint32_t>(random() % 75000);
     const uint32_t length = 1 + static_cast<uint32_t>(random() % 50);
-    // Anywhere, near the block's start, or around its end.
+    // Anywhere, near the block's start, around its end, or around the end of the long block's
+    // head (an article that begins in the head and ends past it, or begins past it).
     const uint32_t units = unitCount(dictionary.blocks[index], codePage);
     const uint32_t aroundEnd = units + static_cast<uint32_t>(random() % 5) - 2 - length;
-    const uint32_t at = i % 3 == 0   ? start
-                        : i % 3 == 1 ? static_cast<uint32_t>(random() % 20)
-                                     : (aroundEnd > units ? 0 : aroundEnd);
-    ArticleText got;
-    ASSERT_TRUE(blocks.fetch(offsets[index] - offsets[0], at, length, &got).ok());
-    ArticleText want = referenceCut(file, offsets[index], codePage, at, length, &storage);
-    ASSERT_EQ(got.found, want.found)
-        << "block " << index << " start " << at << " length " << length;
-    if (want.found) {
-      ASSERT_EQ(std::string(reinterpret_cast<const char*>(got.data), got.size), storage)
-          << "block " << index << " start " << at << " length " << length;
+    const uint32_t aroundHead = headUnits + static_cast<uint32_t>(random() % 5) - 2 - length;
+    const uint32_t at = i % 4 == 0   ? start
+                        : i % 4 == 1 ? static_cast<uint32_t>(random() % 20)
+                        : i % 4 == 2 ? (aroundEnd > units ? 0 : aroundEnd)
+                                     : aroundHead;
+    const size_t which = i % 4 == 3 ? offsets.size() - 1 : index;
+    TextSink got;
+    bool found = false;
+    ASSERT_TRUE(blocks.fetch(offsets[which] - offsets[0], at, length, got, &found).ok());
+    const bool want = referenceCut(file, offsets[which], codePage, at, length, &storage);
+    ASSERT_EQ(found, want) << "block " << which << " start " << at << " length " << length;
+    if (want) {
+      ASSERT_EQ(got.text, storage) << "block " << which << " start " << at << " length " << length;
     }
   }
   EXPECT_GT(blocks.inflations(), offsets.size());
@@ -175,39 +186,42 @@ class OneBlockFile {
   uint64_t size_ = 0;
 };
 
-std::string textOf(const ArticleText& text) {
-  return text.found ? std::string(reinterpret_cast<const char*>(text.data), text.size) : "(lost)";
+// The article of `length` units from `start` of the file's block, or "(lost)".
+std::string cut(ArticleBlocks& blocks, uint32_t start, uint32_t length) {
+  TextSink sink;
+  bool found = false;
+  EXPECT_TRUE(blocks.fetch(0, start, length, sink, &found).ok());
+  return found ? sink.text : "(lost)";
 }
 
-// A block that yields far more than real articles ever fill (as a hostile file's may) is not
-// held whole to reach an article deep inside it.
-TEST(ArticleBlocks, ArticleDeepInAHugeBlockKeepsLittleOfIt) {
+// An article that begins in its block's head and runs far past it reaches the sink as it is
+// inflated: it is never held, and neither is the rest of the block.
+TEST(ArticleBlocks, ArticleFarPastTheHeadIsStreamed) {
   Bytes text(40 << 20, 'a');
-  text.replace(30 << 20, 5, "HELLO");
   text.replace(10, 3, "xyz");
+  text.replace(30 << 20, 5, "HELLO");
   OneBlockFile file(text);
   InputReader reader = file.reader();
   ArticleBlocks blocks(reader, kHeaderSize + kSubstitutionItemSize, 1252);
-  ArticleText got;
-  ASSERT_TRUE(blocks.fetch(0, 30 << 20, 5, &got).ok());
-  EXPECT_EQ(textOf(got), "HELLO");
-  EXPECT_LT(blocks.heldBytes(), size_t{16} << 20);
-  ASSERT_TRUE(blocks.fetch(0, 10, 3, &got).ok());
-  EXPECT_EQ(textOf(got), "xyz");
+  const std::string article = cut(blocks, 10, (30 << 20) - 5);
+  EXPECT_EQ(article.size(), size_t{(30 << 20) - 5});
+  EXPECT_EQ(article.substr(0, 3), "xyz");
+  EXPECT_EQ(article.substr(article.size() - 5), "HELLO");
+  EXPECT_LT(blocks.heldBytes(), InflatedBlock::kHeldBytes + 4096);
+  EXPECT_EQ(cut(blocks, 10, 3), "xyz");
   EXPECT_EQ(blocks.inflations(), 2u);
 }
 
-TEST(ArticleBlocks, LongRunOfContinuationBytesIsLetGo) {
-  // With UTF-8 the run belongs to the unit before it, or to no unit at the block's start.
+// With UTF-8 a run of continuation bytes belongs to the unit before it: a unit that begins only
+// past the head is not sought, so the block is not inflated again to look for it.
+TEST(ArticleBlocks, UnitPastTheHeadIsNotSought) {
   for (const Bytes& lead : {Bytes(), Bytes("\xC3")}) {
     OneBlockFile file(lead + Bytes(32 << 20, '\x80') + "xyz");
     InputReader reader = file.reader();
     ArticleBlocks blocks(reader, kHeaderSize + kSubstitutionItemSize, 65001);
-    ArticleText got;
-    const uint32_t first = lead.empty() ? 0 : 1;
-    ASSERT_TRUE(blocks.fetch(0, first + 1, 2, &got).ok());
-    EXPECT_EQ(textOf(got), "yz");
-    EXPECT_LT(blocks.heldBytes(), size_t{12} << 20);
+    EXPECT_EQ(cut(blocks, lead.empty() ? 1 : 2, 2), "(lost)");
+    EXPECT_EQ(blocks.inflations(), 1u);
+    EXPECT_LT(blocks.heldBytes(), 2 * InflatedBlock::kHeldBytes);
   }
 }
 

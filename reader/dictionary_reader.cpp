@@ -1,14 +1,18 @@
 #include "reader/dictionary_reader.h"
 
+#include <algorithm>
+
 #include "platform/messages.h"
 #include "reader/zlib_source.h"
+#include "text/codepage.h"
 
 namespace zorvak {
 
 DictionaryReader::DictionaryReader(File& file, uint64_t size, const Header& header)
     : input_(file, size),
+      articleInput_(file, std::min(size, header.groupTableOffset)),
       header_(header),
-      articles_(input_, header.articleDataOffset, static_cast<int32_t>(header.codePage)),
+      articles_(articleInput_, header.articleDataOffset, static_cast<int32_t>(header.codePage)),
       sectionOutput_(ZlibSource::kOutputSize) {}
 
 Status DictionaryReader::open(File& file, std::unique_ptr<DictionaryReader>* reader) {
@@ -19,7 +23,8 @@ Status DictionaryReader::open(File& file, std::unique_ptr<DictionaryReader>* rea
   size_t got = 0;
   ZORVAK_RETURN_IF_ERROR(input.readAt(0, bytes, kHeaderSize, &got));
   Header header;
-  if (got != kHeaderSize || !decodeHeader(bytes, &header) || !headerIsValid(header)) {
+  if (got != kHeaderSize || !decodeHeader(bytes, &header) || !headerIsValid(header) ||
+      !isSupportedCodePage(static_cast<int32_t>(header.codePage))) {
     return Status::DamagedFile(messages::kDamagedFile);
   }
   // Without a first record there is nothing to salvage.
@@ -45,38 +50,59 @@ Status DictionaryReader::readGroupRecord(uint64_t index, GroupRecord* record) {
   return Status::Ok();
 }
 
-Status DictionaryReader::readSection(const GroupRecord& record, SectionVisitor& visitor) {
-  parser_.reset();
+Status DictionaryReader::readSection(const GroupRecord& record, SectionVisitor& visitor,
+                                     SectionExtent* extent) {
   // The sum wraps like any 64-bit offset; a section past the end of the file yields nothing.
-  ZlibSource source(input_, header_.sectionDataOffset + record.sectionOffset);
-  for (;;) {
+  return readSectionAt(header_.sectionDataOffset + record.sectionOffset, visitor, extent);
+}
+
+Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
+                                       SectionExtent* extent) {
+  parser_.reset();
+  ZlibSource source(input_, offset);
+  SectionExtent found;
+  Status status;
+  for (bool more = true; more && status.ok();) {
     size_t produced = 0;
     ZlibSource::Outcome outcome;
     ZORVAK_RETURN_IF_ERROR(source.inflateStep(sectionOutput_.data(), &produced, &outcome));
-    if (outcome == ZlibSource::Outcome::kBroken) return Status::DamagedFile(messages::kDamagedFile);
+    if (outcome == ZlibSource::Outcome::kBroken) {
+      status = Status::DamagedFile(messages::kDamagedFile);
+      break;
+    }
     const uint8_t* bytes = sectionOutput_.data();
-    while (produced > 0) {
+    while (produced > 0 && status.ok()) {
       bool complete = false;
       const size_t taken = parser_.take(bytes, produced, &complete);
       bytes += taken;
       produced -= taken;
-      if (complete) ZORVAK_RETURN_IF_ERROR(visitor.visitEntry(parser_.entry(), parser_.headword()));
+      if (complete) status = visitor.visitEntry(parser_.entry(), parser_.headword());
+      if (parser_.broken()) status = Status::DamagedFile(messages::kDamagedFile);
     }
-    if (outcome == ZlibSource::Outcome::kEnd) break;
+    found.ended = outcome == ZlibSource::Outcome::kEnd;
+    more = !found.ended;
   }
-  if (!parser_.idle()) return Status::DamagedFile(messages::kDamagedFile);
-  return Status::Ok();
+  found.end = source.endOffset();
+  found.inflatedBytes = source.inflatedBytes();
+  if (extent != nullptr) *extent = found;
+  if (status.ok() && !parser_.idle()) status = Status::DamagedFile(messages::kDamagedFile);
+  return status;
 }
 
-Status DictionaryReader::fetchArticle(const EntryHeader& entry, ArticleText* text) {
+Status DictionaryReader::fetchArticle(const EntryHeader& entry, ArticleSink& sink) {
+  const Status damaged = Status::DamagedFile(messages::kDamagedFile);
   if (entry.articleLength == 0) {
-    *text = ArticleText{true, nullptr, 0};
-    return Status::Ok();
+    return entry.articleBlock == kNone && entry.articleStart == 0 ? Status::Ok() : damaged;
   }
+  const uint64_t at = header_.articleDataOffset + entry.articleBlock;
+  if (entry.articleBlock == kNone || at < header_.articleDataOffset ||
+      at >= header_.groupTableOffset || entry.articleStart > kBlockUnitLimit) {
+    return damaged;
+  }
+  bool found = false;
   ZORVAK_RETURN_IF_ERROR(
-      articles_.fetch(entry.articleBlock, entry.articleStart, entry.articleLength, text));
-  if (!text->found) return Status::DamagedFile(messages::kDamagedFile);
-  return Status::Ok();
+      articles_.fetch(entry.articleBlock, entry.articleStart, entry.articleLength, sink, &found));
+  return found ? Status::Ok() : damaged;
 }
 
 }  // namespace zorvak

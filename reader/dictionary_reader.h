@@ -15,6 +15,13 @@
 
 namespace zorvak {
 
+// Where a section's stream lay and what it held, as readSection found it.
+struct SectionExtent {
+  uint64_t end = 0;            // file offset after the last byte the stream took in
+  uint64_t inflatedBytes = 0;  // bytes the stream yielded
+  bool ended = false;          // the stream ended properly, so that `end` is where it ends
+};
+
 // Takes the entries of a group section one by one as they are parsed.
 class SectionVisitor {
  public:
@@ -33,13 +40,14 @@ class SectionVisitor {
 //
 // Failures come as statuses of two kinds: input/output when a read fails, damaged file when the
 // file breaks a rule of its format. A damaged part never spoils the others, so a caller can go
-// on with the next group or entry.
+// on with the next group or entry. The rules that only the whole file can break (sections back
+// to back, counts that add up, articles in order) are the walk's (reader/dictionary_walk.h).
 class DictionaryReader {
  public:
   // Opens the dictionary in `file`, which must stay open while the reader lives. Rejects, as a
   // damaged file, one that is too short for its header, has another magic, a text flag other
-  // than 0 or 1, offsets out of order, or groups but a group table that does not begin inside
-  // the file.
+  // than 0 or 1, a code page the system does not support, offsets out of order, or groups but
+  // a group table that does not begin inside the file.
   static Status open(File& file, std::unique_ptr<DictionaryReader>* reader);
 
   DictionaryReader(const DictionaryReader&) = delete;
@@ -57,14 +65,22 @@ class DictionaryReader {
 
   // Inflates the section of `record` and hands every entry it holds to `visitor`, in order. A
   // damaged file when the section's stream breaks or ends inside an entry, after every entry
-  // before that point has been handed over. An entry whose headword length is 0 or above
-  // kMaxTextUnits is never completed: the rest of its section is taken as its text.
-  Status readSection(const GroupRecord& record, SectionVisitor& visitor);
+  // before that point has been handed over; an entry whose headword length is 0 or above
+  // kMaxTextUnits ends the section there, as nothing after it can be told apart. `extent`, when
+  // given, receives where the stream lay.
+  Status readSection(const GroupRecord& record, SectionVisitor& visitor,
+                     SectionExtent* extent = nullptr);
+  // The same for the section whose stream begins at file offset `offset`.
+  Status readSectionAt(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent = nullptr);
 
-  // The article of `entry` through the block cache (empty for an article length of 0). A
-  // damaged file when its block breaks before the article's end or the article runs past the
-  // end of its block.
-  Status fetchArticle(const EntryHeader& entry, ArticleText* text);
+  // Hands the stored bytes of the article of `entry` to `sink`, in pieces, through the block
+  // cache; nothing for an article length of 0. A damaged file when the entry's location breaks
+  // a rule (an empty article with a block or a start; a block that is none or outside the
+  // article data; a start past kBlockUnitLimit units, where no block lets an article begin),
+  // when its block breaks before the article's end, or when the article runs past the end of
+  // its block. A long article reaches the sink as it is inflated, so part of it may have been
+  // handed over before the damage shows.
+  Status fetchArticle(const EntryHeader& entry, ArticleSink& sink);
 
   // The block cache, for what it can tell about its work.
   const ArticleBlocks& articleBlocks() const { return articles_; }
@@ -73,6 +89,7 @@ class DictionaryReader {
   DictionaryReader(File& file, uint64_t size, const Header& header);
 
   InputReader input_;
+  InputReader articleInput_;  // the file up to the end of the article data
   Header header_;
   ArticleBlocks articles_;
   EntryParser parser_;

@@ -63,9 +63,9 @@ TEST(DictionaryReader, GroupsAreReadInAnyOrderAndArticlesFetchedByEntry) {
   EXPECT_EQ(second.entryCount, 2u);
   struct : SectionVisitor {
     Status visitEntry(const EntryHeader& entry, const uint16_t*) override {
-      ArticleText text;
-      ZORVAK_RETURN_IF_ERROR(reader->fetchArticle(entry, &text));
-      articles.emplace_back(reinterpret_cast<const char*>(text.data), text.size);
+      TextSink text;
+      ZORVAK_RETURN_IF_ERROR(reader->fetchArticle(entry, text));
+      articles.push_back(text.text);
       return Status::Ok();
     }
     DictionaryReader* reader;
@@ -95,12 +95,22 @@ TEST(DictionaryReader, DamageIsReportedWithItsKindAndSpoilsNothingElse) {
   OpenedDictionary opened(dictionary.build());
   ASSERT_TRUE(opened.status.ok());
   DictionaryReader& reader = *opened.reader;
-  EntryHeader outside{1, 0, 2, 5};  // runs past the end of its block
-  ArticleText text;
-  EXPECT_EQ(reader.fetchArticle(outside, &text).kind(), StatusKind::kDamagedFile);
-  EntryHeader inside{1, 0, 0, 2};
-  ASSERT_TRUE(reader.fetchArticle(inside, &text).ok());
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(text.data), text.size), "ab");
+  // Locations that no sound file holds: one past the end of its block, an empty article with a
+  // block or a start, a block that is none or lies outside the article data, and a start past
+  // the last unit at which a block lets an article begin.
+  const uint64_t pastArticles = dictionary.build().size();
+  for (const EntryHeader& bad :
+       {EntryHeader{1, 0, 2, 5}, EntryHeader{1, 0, 0, 0}, EntryHeader{1, kNone, 3, 0},
+        EntryHeader{1, kNone, 0, 1}, EntryHeader{1, pastArticles, 0, 1},
+        EntryHeader{1, 0, kBlockUnitLimit + 1, 1}}) {
+    TextSink text;
+    EXPECT_EQ(reader.fetchArticle(bad, text).kind(), StatusKind::kDamagedFile)
+        << bad.articleBlock << "/" << bad.articleStart << "/" << bad.articleLength;
+    EXPECT_EQ(text.text, "");
+  }
+  TextSink text;
+  ASSERT_TRUE(reader.fetchArticle(EntryHeader{1, 0, 0, 2}, text).ok());
+  EXPECT_EQ(text.text, "ab");
 
   GroupRecord broken{1, 1, dictionary.build().size()};  // a section that is not there
   Headwords headwords;

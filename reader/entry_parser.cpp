@@ -33,12 +33,14 @@ void storeUnit(uint16_t* buffer, uint32_t* fill, uint16_t unit) {
 
 void EntryParser::reset() {
   pending_ = false;
+  broken_ = false;
   step_ = kLengthLow;
   fieldUnits_ = 0;
 }
 
 size_t EntryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
   *complete = false;
+  if (broken_) return count;
   for (size_t i = 0; i < count; ++i) {
     if (!pending_ && step_ >= kHeadword && count - i >= 2) i += takeText(bytes + i, count - i);
     if (i == count) break;
@@ -52,6 +54,7 @@ size_t EntryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
       *complete = true;
       return i + 1;
     }
+    if (broken_) return count;
   }
   return count;
 }
@@ -79,6 +82,7 @@ bool EntryParser::takeUnit(uint16_t unit) {
       break;
     case kLengthHigh:
       entry_.headwordLength += uint32_t{unit} << 16;
+      broken_ = entry_.headwordLength == 0 || entry_.headwordLength > kMaxTextUnits;
       break;
     case kBlock0:
       entry_.articleBlock = unit;

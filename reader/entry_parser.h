@@ -11,7 +11,8 @@ namespace zorvak {
 // Rebuilds entries from the inflated bytes of a group section: the 20-byte entry header, then
 // the headword and the folded-headword slot of L units each. The bytes are taken in pairs, low
 // byte first, and a pair may be split between two calls. An entry whose headword length is 0
-// or above 1023 is never completed: the rest of its section is taken as its text.
+// or above 1023 is never completed: the parser is broken from there on and takes every byte
+// without completing anything, as nothing after it can be told apart.
 class EntryParser {
  public:
   // Back to the start of an entry, with no byte pending; done at the start of every section.
@@ -23,7 +24,9 @@ class EntryParser {
   size_t take(const uint8_t* bytes, size_t count, bool* complete);
 
   // True between entries: no entry begun and no byte pending.
-  bool idle() const { return step_ == 0 && !pending_; }
+  bool idle() const { return step_ == 0 && !pending_ && !broken_; }
+  // True once an entry's headword length has been read as 0 or above 1023.
+  bool broken() const { return broken_; }
 
   const EntryHeader& entry() const { return entry_; }
   // The headword, zero-terminated; entry().headwordLength units long once complete.
@@ -37,6 +40,7 @@ class EntryParser {
   bool takeUnit(uint16_t unit);
 
   bool pending_ = false;  // the low byte of a unit has been taken
+  bool broken_ = false;
   uint8_t low_ = 0;
   int step_ = 0;
   uint32_t fieldUnits_ = 0;  // units of the current text field stored

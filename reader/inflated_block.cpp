@@ -14,16 +14,6 @@ namespace zorvak {
 namespace {
 
 constexpr size_t kChunkBytes = 64;
-// A block is inflated at once up to this size; one that yields more (an article of its own that
-// long, or a hostile stream) is inflated only as far as it is asked to.
-constexpr size_t kEagerBytes = 1 << 20;
-// A block that has yielded this much while an article further on is sought lets go of the text
-// before that article, so that a stored start far into a hostile block costs no more memory
-// than this. Real blocks get this large only by one article that long, and then lose no more
-// than the short articles before it.
-constexpr size_t kTrimBytes = size_t{4} << 20;
-// What an open inflate stream holds besides its text (state, window, input piece).
-constexpr size_t kStreamFootprint = 48 * 1024;
 
 bool isContinuation(uint8_t byte) {
   return (byte & 0xC0) == 0x80;
@@ -84,50 +74,76 @@ UnitRule unitRuleFor(int32_t codePage) {
   return UnitRule::kByte;
 }
 
-InflatedBlock::InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule)
-    : rule_(rule), source_(std::make_unique<ZlibSource>(input, fileOffset)) {}
-
-Status InflatedBlock::reach(uint64_t unit, uint64_t keepFrom, uint8_t* scratch) {
-  while (source_ != nullptr && (units_ <= unit || bytes_.size() < kEagerBytes)) {
-    if (bytes_.size() >= kTrimBytes) {
-      // A unit's first byte is kept until the unit is over: with UTF-8 its continuation bytes
-      // are never taken for units of their own, with two bytes a unit the pairs stay aligned.
-      // UTF-8 may let go of the last unit too, as what follows it starts with a lead byte.
-      const uint64_t last = rule_ == UnitRule::kUtf8 ? units_ : units_ - 1;
-      dropBefore(std::min(keepFrom, last));
+size_t UnitScan::seek(const uint8_t* piece, size_t count, size_t from, uint64_t unit) {
+  switch (rule_) {
+    case UnitRule::kByte:
+    case UnitRule::kPair: {
+      // Unit u begins at byte u, or at byte 2u with two bytes a unit.
+      const uint64_t at = rule_ == UnitRule::kByte ? unit : 2 * unit;
+      if (at >= position_ + from && at - position_ < count) {
+        units_ = unit;
+        return static_cast<size_t>(at - position_);
+      }
+      const uint64_t end = position_ + count;
+      units_ = rule_ == UnitRule::kByte ? end : (end + 1) / 2;
+      return count;
     }
-    size_t produced = 0;
-    ZlibSource::Outcome outcome;
-    ZORVAK_RETURN_IF_ERROR(source_->inflateStep(scratch, &produced, &outcome));
-    const size_t held = bytes_.size();
-    bytes_.insert(bytes_.end(), scratch, scratch + produced);
-    countUnits(held);
-    if (outcome != ZlibSource::Outcome::kMore) {
-      complete_ = outcome == ZlibSource::Outcome::kEnd;
-      source_.reset();
-    }
+    case UnitRule::kUtf8:
+      break;
   }
-  return Status::Ok();
+  for (size_t i = from; i < count;) {
+    const size_t n = std::min(kChunkBytes, count - i);
+    const uint64_t leads = n == kChunkBytes ? leadBits(piece + i) : leadBits(piece + i, n);
+    const uint64_t inRun = static_cast<uint64_t>(std::popcount(leads));
+    if (units_ + inRun > unit) {
+      const size_t at = i + selectBit(leads, unit - units_);
+      units_ = unit;
+      return at;
+    }
+    units_ += inRun;
+    i += n;
+  }
+  return count;
 }
 
-void InflatedBlock::dropBefore(uint64_t unit) {
-  const size_t offset = unitOffset(unit);
-  if (offset == 0) return;
-  bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
-  bytes_.shrink_to_fit();
-  firstUnit_ = unit;
-  units_ = unit;
-  chunks_.clear();
-  countUnits(0);
+Status InflatedBlock::inflateHead(InputReader& input, uint64_t fileOffset, UnitRule rule,
+                                  uint8_t* scratch, InflatedBlock* block) {
+  *block = InflatedBlock();
+  block->rule_ = rule;
+  ZlibSource source(input, fileOffset);
+  for (;;) {
+    size_t produced = 0;
+    ZlibSource::Outcome outcome;
+    ZORVAK_RETURN_IF_ERROR(source.inflateStep(scratch, &produced, &outcome));
+    const size_t held = block->bytes_.size();
+    const size_t taken = std::min(produced, kHeldBytes - held);
+    block->bytes_.insert(block->bytes_.end(), scratch, scratch + taken);
+    block->countUnits(held);
+    if (outcome == ZlibSource::Outcome::kBroken) {
+      block->end_ = End::kBroken;
+      break;
+    }
+    if (outcome == ZlibSource::Outcome::kEnd && taken == produced) {
+      block->end_ = End::kComplete;
+      break;
+    }
+    if (block->bytes_.size() == kHeldBytes) {
+      block->end_ = End::kCut;
+      break;
+    }
+  }
+  block->bytes_.shrink_to_fit();
+  block->chunks_.shrink_to_fit();
+  return Status::Ok();
 }
 
 void InflatedBlock::countUnits(size_t from) {
   switch (rule_) {
     case UnitRule::kByte:
-      units_ = firstUnit_ + bytes_.size();
+      units_ = bytes_.size();
       return;
     case UnitRule::kPair:
-      units_ = firstUnit_ + (bytes_.size() + 1) / 2;
+      units_ = (bytes_.size() + 1) / 2;
       return;
     case UnitRule::kUtf8:
       break;
@@ -155,9 +171,9 @@ size_t InflatedBlock::unitOffset(uint64_t unit, size_t* chunkHint) const {
   if (unit >= units_) return bytes_.size();
   switch (rule_) {
     case UnitRule::kByte:
-      return static_cast<size_t>(unit - firstUnit_);
+      return static_cast<size_t>(unit);
     case UnitRule::kPair:
-      return static_cast<size_t>((unit - firstUnit_) * 2);
+      return static_cast<size_t>(unit * 2);
     case UnitRule::kUtf8:
       break;
   }
@@ -180,8 +196,7 @@ size_t InflatedBlock::unitOffset(uint64_t unit, size_t* chunkHint) const {
 }
 
 size_t InflatedBlock::footprint() const {
-  return bytes_.capacity() + chunks_.capacity() * sizeof(Chunk) +
-         (source_ != nullptr ? kStreamFootprint : 0);
+  return sizeof(InflatedBlock) + bytes_.capacity() + chunks_.capacity() * sizeof(Chunk);
 }
 
 }  // namespace zorvak

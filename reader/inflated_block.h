@@ -1,9 +1,8 @@
-#ifndef ZORVAK_DECOMPRESSOR_INFLATED_BLOCK_H_
-#define ZORVAK_DECOMPRESSOR_INFLATED_BLOCK_H_
+#ifndef ZORVAK_READER_INFLATED_BLOCK_H_
+#define ZORVAK_READER_INFLATED_BLOCK_H_
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "platform/status.h"
@@ -21,49 +20,70 @@ enum class UnitRule {
 
 UnitRule unitRuleFor(int32_t codePage);
 
-// The text of one article block, inflated as far as it has been needed. Holds the bytes that
-// the block yielded before its stream ended or broke (the bytes of a failing inflate call are
-// never taken), and finds where each unit starts in them. The memory grows with what the
-// block really yields, never with a length stored elsewhere in the file.
+// Counts units in a stream of block text as it passes, piece by piece: where a given unit
+// begins, without holding what went before.
+class UnitScan {
+ public:
+  explicit UnitScan(UnitRule rule) : rule_(rule) {}
+
+  // Looks in piece[from, count) for the first byte of unit `unit` and returns its index, or
+  // `count` when it does not begin there. The units begun are counted up to the index returned.
+  // Call finish() once a piece is done with.
+  size_t seek(const uint8_t* piece, size_t count, size_t from, uint64_t unit);
+  void finish(size_t count) { position_ += count; }
+
+  // Units begun before the place the last seek stopped at.
+  uint64_t units() const { return units_; }
+
+ private:
+  UnitRule rule_;
+  uint64_t position_ = 0;  // bytes of the block before the current piece
+  uint64_t units_ = 0;
+};
+
+// The head of one article block: its first kHeldBytes bytes of text, or all of it when it is
+// shorter, with an index of where each unit begins. Every article of a sound block lies in its
+// head (a block is closed a little after 8192 units), so the articles of a group are cut from
+// memory; an article that reaches past the head is streamed by inflating the block again. The
+// memory a block takes is thus bounded whatever its stream yields.
 class InflatedBlock {
  public:
-  InflatedBlock(InputReader& input, uint64_t fileOffset, UnitRule rule);
+  static constexpr size_t kHeldBytes = size_t{128} << 10;
 
-  // Inflates on until unit `unit` has begun (its first byte is held), or the stream is over.
-  // Small blocks are inflated whole at once, so that their stream can be let go. Units before
-  // `keepFrom` may be let go when the block grows very large. `scratch` receives each inflate
-  // call's output (ZlibSource::kOutputSize bytes); it is shared by all blocks so that only the
-  // text kept is allocated per block.
-  Status reach(uint64_t unit, uint64_t keepFrom, uint8_t* scratch);
+  // What is known of the block's stream beyond the head.
+  enum class End {
+    kComplete,  // the stream ended inside the head: units() is the whole block
+    kBroken,    // the stream broke inside the head: the text after the head's bytes is lost
+    kCut,       // the stream goes on past the head
+  };
 
-  // Units begun so far: each from firstUnit() on has at least its first byte held.
+  // Inflates the head of the block at `fileOffset`. `scratch` receives each inflate call's
+  // output (ZlibSource::kOutputSize bytes); it is shared by all blocks so that only the text
+  // kept is allocated per block. Fails only when a read fails.
+  static Status inflateHead(InputReader& input, uint64_t fileOffset, UnitRule rule,
+                            uint8_t* scratch, InflatedBlock* block);
+
+  // Units begun in the head: each has at least its first byte held.
   uint64_t units() const { return units_; }
-  // The first unit whose text is still held; 0 unless the block grew very large.
-  uint64_t firstUnit() const { return firstUnit_; }
-  // True once the stream has ended properly, so that units() is the block's whole text.
-  bool complete() const { return complete_; }
-  // Byte offset in the held text where unit `unit` (firstUnit() to units()) begins; units()
-  // gives the end. `chunkHint`, when given, carries where the last unit was found, so that the
-  // end of an article is found from its start.
+  End end() const { return end_; }
+  // Byte offset in the head where unit `unit` (0 to units()) begins; units() gives the end of
+  // the head. `chunkHint`, when given, carries where the last unit was found, so that the end of
+  // an article is found from its start.
   size_t unitOffset(uint64_t unit, size_t* chunkHint = nullptr) const;
   const uint8_t* bytes() const { return bytes_.data(); }
-  // Memory held, for the cache's budget.
+  // Memory held.
   size_t footprint() const;
 
  private:
-  // Lets go of the text before unit `unit` (firstUnit() to units(); units() lets go of all).
-  void dropBefore(uint64_t unit);
   // Takes the bytes [from, bytes_.size()) into the unit count and the unit index.
   void countUnits(size_t from);
   // kUtf8: indexes run `chunk` of the held bytes (the last run may be short).
   void countChunk(size_t chunk);
 
-  UnitRule rule_;
-  std::unique_ptr<ZlibSource> source_;  // null once the stream is over
+  UnitRule rule_ = UnitRule::kByte;
   std::vector<uint8_t> bytes_;
   uint64_t units_ = 0;
-  uint64_t firstUnit_ = 0;
-  bool complete_ = false;
+  End end_ = End::kBroken;
   // kUtf8: per run of 64 bytes, the units begun before it and a bit per byte that begins a
   // unit, so that a unit is found by a binary search and a few bit operations.
   struct Chunk {
@@ -75,4 +95,4 @@ class InflatedBlock {
 
 }  // namespace zorvak
 
-#endif  // ZORVAK_DECOMPRESSOR_INFLATED_BLOCK_H_
+#endif  // ZORVAK_READER_INFLATED_BLOCK_H_

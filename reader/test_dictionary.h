@@ -15,10 +15,20 @@
 #include <vector>
 
 #include "format/layout.h"
+#include "reader/article_blocks.h"
 
 namespace zorvak::testing {
 
 using Bytes = std::string;
+
+// Gathers an article's pieces into one string.
+struct TextSink : ArticleSink {
+  Status take(const uint8_t* bytes, size_t count) override {
+    text.append(reinterpret_cast<const char*>(bytes), count);
+    return Status::Ok();
+  }
+  std::string text;
+};
 
 // Deflates `text` into one complete zlib stream at the format's level.
 inline Bytes deflateBytes(const Bytes& text) {

@@ -40,6 +40,12 @@ class ZlibSource {
   // reports the same outcome and produces nothing. Fails only when a read fails.
   Status inflateStep(uint8_t* out, size_t* produced, Outcome* outcome);
 
+  // The file offset just after the stream's last byte, once it has ended (kEnd): where the
+  // next stream of the file begins. Before that, the end of what inflate has taken in.
+  uint64_t endOffset() const { return next_ - stream_.avail_in; }
+  // Bytes inflated so far.
+  uint64_t inflatedBytes() const { return stream_.total_out; }
+
  private:
   InputReader& input_;
   uint64_t next_;  // file offset of the next piece

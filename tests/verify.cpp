@@ -8,6 +8,7 @@
 #include "format/coding.h"
 #include "tests/harness.h"
 #include "text/char_table.h"
+#include "text/codepage.h"
 
 namespace zorvak::testing {
 namespace {
@@ -87,7 +88,7 @@ class Verifier {
     if (!decodeHeader(data_, &d_.header)) return fail("bad magic");
     const Header& h = d_.header;
     if (h.textFlag > kMaxTextFlag) problem("text flag above 1");
-    if (h.codePage == 0) problem("code page 0");
+    if (!isSupportedCodePage(static_cast<int32_t>(h.codePage))) problem("code page not supported");
     if (!(kHeaderSize <= h.articleDataOffset && h.articleDataOffset <= h.groupTableOffset &&
           h.groupTableOffset <= h.sectionDataOffset && h.sectionDataOffset <= size_)) {
       return fail("offsets out of order");
@@ -101,6 +102,7 @@ class Verifier {
     }
     readBlocks();
     readGroups();
+    checkArticlePlaces();
     return problems_;
   }
 
@@ -229,11 +231,41 @@ class Verifier {
       if (e.articleBlock != kNone || e.articleStart != 0) problem(where + "empty article placed");
       return;
     }
+    if (e.articleStart > kBlockUnitLimit) problem(where + "article begins past 8192 units");
     const ArticleBlock* block = blockAt(e.articleBlock);
     if (block == nullptr) {
       problem(where + "article block offset is no block");
     } else if (uint64_t{e.articleStart} + e.articleLength > block->unitStarts.size()) {
       problem(where + "article runs past its block");
+    }
+  }
+
+  // Articles lie group after group in the article data, and no two of them overlap.
+  void checkArticlePlaces() {
+    struct Place {
+      uint64_t block, start, end;
+      size_t group;
+    };
+    std::vector<Place> places;
+    for (size_t g = 0; g < d_.groups.size(); ++g) {
+      for (const CompiledEntry& entry : d_.groups[g].entries) {
+        const EntryHeader& e = entry.header;
+        if (e.articleLength > 0) {
+          places.push_back(
+              {e.articleBlock, e.articleStart, e.articleStart + uint64_t{e.articleLength}, g});
+        }
+      }
+    }
+    std::sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+      return a.block != b.block ? a.block < b.block : a.start < b.start;
+    });
+    for (size_t i = 1; i < places.size(); ++i) {
+      const Place& before = places[i - 1];
+      const Place& after = places[i];
+      if (before.block == after.block && before.end > after.start) {
+        problem("articles overlap in block " + std::to_string(after.block));
+      }
+      if (before.group > after.group) problem("articles of a group before an earlier group's");
     }
   }
 

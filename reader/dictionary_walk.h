@@ -1,0 +1,112 @@
+#ifndef ZORVAK_READER_DICTIONARY_WALK_H_
+#define ZORVAK_READER_DICTIONARY_WALK_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "format/layout.h"
+#include "platform/status.h"
+#include "reader/article_blocks.h"
+#include "reader/dictionary_reader.h"
+
+namespace zorvak {
+
+// A walk through a whole compiled dictionary, group after group in file order, that holds the
+// file to the rules only the whole can break, so that a damaged file costs no more than what it
+// holds and is never read as sound:
+// - the group table holds exactly the header's group count of records, keys ascending;
+// - the sections lie back to back from the start of the section data to the end of the file,
+//   each holding as many entries as its record says, and the records' counts and the entries
+//   add up to the header's entry count;
+// - the articles of each group lie after those of the groups before it, and no two articles of
+//   a group overlap.
+// Each section is inflated once: a section is read where the one before it ended, or, when
+// that is not known, where its record says if that lies after everything read so far; a
+// section that would be read again is skipped. Each unit of article text is handed out at most
+// once, so the text a walk writes grows with the file's content only.
+//
+// Every damage comes as a damaged-file status from the step that finds it; the walk goes on
+// with the next entry or group, so that the rest is salvaged.
+class DictionaryWalk : private SectionVisitor {
+ public:
+  // A group's articles may lie in at most this many blocks (a sound group of that many holds
+  // more than a quarter of a billion units of text).
+  static constexpr size_t kMaxGroupBlocks = 32768;
+
+  explicit DictionaryWalk(DictionaryReader& reader);
+  DictionaryWalk(const DictionaryWalk&) = delete;
+  DictionaryWalk& operator=(const DictionaryWalk&) = delete;
+
+  // The group records the walk takes: those that the group table holds between its offset and
+  // the section data, whatever the header's group count says.
+  uint64_t groupCount() const { return groupCount_; }
+
+  // Reads record `index` (0, 1, ... in turn) into *record and hands the entries of its section
+  // to `visitor`; the visitor fetches their articles with fetchArticle. A damaged-file status
+  // when the group breaks a rule; an input/output status (or the visitor's failure) when the
+  // walk cannot go on.
+  Status walkGroup(uint64_t index, GroupRecord* record, SectionVisitor& visitor);
+
+  // Hands the article of an entry of the group being walked to `sink` (see
+  // DictionaryReader::fetchArticle). A damaged file, with nothing handed over, also when the
+  // article lies before an article of an earlier group or overlaps one of this group.
+  Status fetchArticle(const EntryHeader& entry, ArticleSink& sink);
+
+  // After the last group: the rules of the whole file (the counts of the header, the regions
+  // of the layout, the last section ending where the file ends).
+  Status finish() const;
+
+ private:
+  // An article's place: its block and a unit in it, in file order.
+  struct Place {
+    uint64_t block = 0;
+    uint64_t unit = 0;
+    bool operator<(const Place& other) const {
+      return block != other.block ? block < other.block : unit < other.unit;
+    }
+    friend Place max(const Place& a, const Place& b) { return a < b ? b : a; }
+  };
+  // The units of a block that the group's articles have taken, up to the last unit an article
+  // can begin at: two articles that overlap share the later one's first unit, so these are
+  // enough to tell.
+  struct Taken {
+    static constexpr uint64_t kUnits = kBlockUnitLimit + 1;
+    uint64_t words[(kUnits + 63) / 64] = {};
+    bool anyIn(uint64_t from, uint64_t to) const;
+    void set(uint64_t from, uint64_t to);
+    // Bits [first, first + count) of a word, count 1 to 64.
+    static uint64_t rangeMask(uint64_t first, uint64_t count) {
+      return (count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1) << first;
+    }
+  };
+
+  Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override;
+  // The units of `block` the group has taken; null when the group has taken units of too many
+  // blocks already.
+  Taken* taken(uint64_t block);
+
+  DictionaryReader& reader_;
+  uint64_t groupCount_ = 0;
+  bool tableWhole_ = true;  // the group table holds whole records only
+  // Sections: where the next one begins when the one before ended properly (`chained_`), and
+  // the end of everything inflated so far.
+  uint64_t nextSection_ = 0;
+  bool chained_ = true;
+  uint64_t sectionFloor_ = 0;
+  uint32_t lastKey_ = 0;
+  uint64_t recordEntries_ = 0;
+  uint64_t entries_ = 0;
+  // The group being walked.
+  SectionVisitor* visitor_ = nullptr;
+  uint64_t groupEntries_ = 0;
+  Place groupEnd_;  // after the furthest article of the group
+  std::unordered_map<uint64_t, std::unique_ptr<Taken>> taken_;
+  // After the furthest article of the groups before.
+  Place floor_;
+};
+
+}  // namespace zorvak
+
+#endif  // ZORVAK_READER_DICTIONARY_WALK_H_
