@@ -116,6 +116,10 @@ RunningProgram ScratchFolder::start(const std::vector<std::string>& arguments,
       rlimit limit{options.memoryLimit, options.memoryLimit};
       setrlimit(RLIMIT_AS, &limit);
     }
+    if (options.cpuLimit != 0) {
+      rlimit limit{options.cpuLimit, options.cpuLimit};
+      setrlimit(RLIMIT_CPU, &limit);
+    }
     if (options.unprivileged && geteuid() == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(kUnprivilegedId) != 0 ||
           setuid(kUnprivilegedId) != 0) {

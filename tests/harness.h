@@ -30,6 +30,8 @@ struct RunOptions {
   // Runs the program as an unprivileged user when the tests run as root (file permissions do
   // not bind root).
   bool unprivileged = false;
+  // When not 0, the most processor time the program may take, in seconds.
+  uint64_t cpuLimit = 0;
 };
 
 // A run under way: started, not yet waited for.

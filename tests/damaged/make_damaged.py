@@ -249,8 +249,11 @@ def cases(base, scale):
         change(other.sections[fg][fi])
         return other.build()
 
-    out["article-block-in-section-data"] = with_entry(
-        lambda e: setattr(e, "block", sdo - ado))
+    def into_sections(e):
+        # The first section is a zlib stream too: its entry headers would be taken for text.
+        e.block, e.start, e.article = sdo - ado, 0, 16
+
+    out["article-block-in-section-data"] = with_entry(into_sections)
     out["article-block-in-group-table"] = with_entry(
         lambda e: setattr(e, "block", gto - ado))
     out["article-block-beyond-file"] = with_entry(lambda e: setattr(e, "block", 1 << 40))
@@ -301,7 +304,7 @@ def cases(base, scale):
     # Many group records naming one section that inflates to far more than it holds: entries
     # whose text never ends.
     bomb_bytes = (1 << 30) if large else (1 << 24)
-    records_count = 1000 if large else 200
+    records_count = 1000
     sec = d.copy()
     sec.blocks = [deflate(b"")]
     section = deflate(ENTRY.pack(1000, NONE, 0, 0) + b"\x41\0" * (bomb_bytes // 2))
@@ -310,7 +313,7 @@ def cases(base, scale):
         records=recs, sections=[section], header={"entry_count": records_count})
 
     # One group whose entries name a million distinct block offsets, none a stream.
-    distinct = 1000000 if large else 200000
+    distinct = 1000000
     many = d.copy()
     many_entries = [entry("c", i, 0, 1) for i in range(distinct)]
     many.sections = [many_entries]
