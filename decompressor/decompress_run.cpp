@@ -15,8 +15,7 @@ constexpr size_t kOutputCapacity = size_t{1} << 20;
 }  // namespace
 
 DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress)
-    : reader_(reader),
-      walk_(reader),
+    : walk_(reader),
       output_(output, kOutputCapacity, messages::kWriteOutput),
       article_(output_, reader.codePage()),
       progress_(progress),

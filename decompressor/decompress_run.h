@@ -45,7 +45,6 @@ class DecompressRun : private SectionVisitor {
   // Keeps a damaged-file status as the run's result and goes on; any other failure stops.
   Status salvage(const Status& status);
 
-  DictionaryReader& reader_;
   DictionaryWalk walk_;
   BufferedWriter output_;
   ArticleWriter article_;

@@ -1,12 +1,12 @@
 // The decoders and encoders over any bytes in every code page: counting and writing give the
-// same count, nothing is written past one unit per byte plus one (three bytes per unit plus one
-// when encoding UTF-8), a double-byte lead carried from one chunk to the next decodes with its
-// trail as if the chunks were one, and for the pages with an encoder, encoding decoded text and
-// decoding it again gives the same units.
+// same count, nothing is read past a chunk's end nor written past one unit per byte plus one
+// (three bytes per unit plus one when encoding UTF-8), a double-byte lead carried from one
+// chunk to the next decodes with its trail as if the chunks were one, the zero-terminated
+// decoder agrees with the chunk decoder, and for the pages with an encoder, encoding decoded
+// text and decoding it again gives the same units.
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -27,13 +27,16 @@ int32_t codePageFor(uint8_t selector) {
   return index < pages.size() ? pages[index] : kOthers[index - pages.size()];
 }
 
-// Units decoded from `bytes` (zero-terminated, `length` bytes before the zero) into a buffer
-// of exactly one unit per byte plus one.
+// Units of the `length` bytes (zero bytes among them) decoded as one chunk into a buffer of
+// exactly one unit per byte plus one; counting them gives the same number.
 std::vector<uint16_t> decodeAll(int32_t codePage, const uint8_t* bytes, size_t length) {
+  // An empty chunk still has an address.
+  const uint8_t none = 0;
+  if (length == 0) bytes = &none;
   std::vector<uint16_t> out(length + 1);
-  const int32_t written = decodeText(codePage, bytes, out.data());
+  const int32_t written = decodeChunk(codePage, bytes, length, out.data(), nullptr);
   FUZZ_CHECK(written >= 0 && static_cast<size_t>(written) <= length + 1);
-  const int32_t counted = decodeText(codePage, bytes, nullptr);
+  const int32_t counted = decodeChunk(codePage, bytes, length, nullptr, nullptr);
   FUZZ_CHECK(counted == (written == 0 ? 1 : written));
   out.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);
   return out;
@@ -45,8 +48,9 @@ std::vector<uint16_t> decodeAll(int32_t codePage, const uint8_t* bytes, size_t l
 void checkChunks(int32_t codePage, const std::vector<uint8_t>& bytes, size_t split,
                  const std::vector<uint16_t>& whole) {
   if (codePage == kCodePageUtf8) return;
-  std::vector<uint8_t> first(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(split));
-  first.push_back(0);
+  std::vector<uint8_t> first;
+  first.reserve(split + 1);  // an address also when empty
+  first.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(split));
   std::vector<uint16_t> out(split + 1);
   size_t carry = 7;
   const int32_t written = decodeChunk(codePage, first.data(), split, out.data(), &carry);
@@ -54,11 +58,26 @@ void checkChunks(int32_t codePage, const std::vector<uint8_t>& bytes, size_t spl
   FUZZ_CHECK(carry == 0 || (carry == 1 && isDoubleByteCodePage(codePage) && split > 0 &&
                             first[split - 1] >= 0x80));
   out.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);
-  std::vector<uint8_t> second(bytes.begin() + static_cast<std::ptrdiff_t>(split - carry),
-                              bytes.end());
-  const std::vector<uint16_t> rest = decodeAll(codePage, second.data(), second.size() - 1);
+  const std::vector<uint8_t> second(bytes.begin() + static_cast<std::ptrdiff_t>(split - carry),
+                                    bytes.end());
+  const std::vector<uint16_t> rest = decodeAll(codePage, second.data(), second.size());
   out.insert(out.end(), rest.begin(), rest.end());
   FUZZ_CHECK(out == whole);
+}
+
+// The zero-terminated decoder reads the bytes up to the first zero byte as a chunk would.
+void checkText(int32_t codePage, const std::vector<uint8_t>& bytes,
+               const std::vector<uint16_t>& whole) {
+  const size_t length =
+      static_cast<size_t>(std::find(bytes.begin(), bytes.end(), 0) - bytes.begin());
+  std::vector<uint8_t> text(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+  text.push_back(0);
+  std::vector<uint16_t> out(length + 1);
+  const int32_t written = decodeText(codePage, text.data(), out.data());
+  FUZZ_CHECK(written ==
+             decodeChunk(codePage, text.data(), length, nullptr, nullptr) - (length == 0));
+  out.resize(written > 0 ? static_cast<size_t>(written) - 1 : 0);
+  if (length == bytes.size()) FUZZ_CHECK(out == whole);
 }
 
 // Encodes `units` (up to the first zero unit) into a buffer of exactly the size the encoder
@@ -84,14 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zorvak::fuzz;
   if (size < 2) return 0;
   const int32_t codePage = codePageFor(data[0]);
-  // The decoders read zero-terminated text: the bytes up to the first zero byte.
-  std::vector<uint8_t> bytes(data + 2, data + size);
-  bytes.push_back(0);
-  bytes.resize(std::strlen(reinterpret_cast<const char*>(bytes.data())) + 1);
-  const size_t length = bytes.size() - 1;
-
-  const std::vector<uint16_t> units = decodeAll(codePage, bytes.data(), length);
-  checkChunks(codePage, bytes, data[1] % (length + 1), units);
+  // Exactly the chunk's bytes, so that a read past its end is caught.
+  const std::vector<uint8_t> bytes(data + 2, data + size);
+  const std::vector<uint16_t> units = decodeAll(codePage, bytes.data(), bytes.size());
+  checkChunks(codePage, bytes, data[1] % (bytes.size() + 1), units);
+  checkText(codePage, bytes, units);
 
   // Encoding stops at the first zero unit; decoding what it wrote gives the units before it,
   // for every page whose encoder is not the fallback.
@@ -102,8 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool hasEncoder = isSingleByteCodePage(codePage) || codePage == kCodePageUtf8;
   if (hasEncoder) {
     FUZZ_CHECK(encoded.size() >= head.size());
-    encoded.push_back(0);
-    const std::vector<uint16_t> again = decodeAll(codePage, encoded.data(), encoded.size() - 1);
+    const std::vector<uint16_t> again = decodeAll(codePage, encoded.data(), encoded.size());
     FUZZ_CHECK(again == head);
   } else {
     FUZZ_CHECK(encoded.size() == head.size());

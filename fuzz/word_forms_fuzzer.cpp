@@ -99,8 +99,8 @@ std::vector<uint16_t> unitsOf(int32_t codePage, const std::string& file) {
     return units;
   }
   units.resize(file.size() + 1);
-  const int32_t n =
-      decodeText(codePage, reinterpret_cast<const uint8_t*>(file.c_str()), units.data());
+  const int32_t n = decodeChunk(codePage, reinterpret_cast<const uint8_t*>(file.data()),
+                                file.size(), units.data(), nullptr);
   units.resize(n > 0 ? static_cast<size_t>(n) - 1 : 0);
   return units;
 }
@@ -129,8 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t codePage = codePageFor(data[0]);
   const size_t chunkSize = chunkSizeFor(data[1]);
   std::string file(reinterpret_cast<const char*>(data + 2), size - 2);
-  // The decoder ends a chunk's text at a zero byte; the model reads whole files without them.
-  std::replace(file.begin(), file.end(), '\0', '\x01');
 
   // The reader closes the last line of a file with a line end and a blank.
   file += codePage == kCodePageUtf16 ? std::string("\x0A\x00\x20\x00", 4) : std::string("\x0A\x20");
