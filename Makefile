@@ -3,6 +3,7 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 PREFIX     ?= /usr/local
 # groff checks the manual page; valgrind runs the demo under memcheck.
@@ -11,6 +12,8 @@ PACKAGES   := cmake g++ make zlib1g-dev libdeflate-dev libgtest-dev libgmock-dev
 # The benchmarks also need Google Benchmark, gzip, pigz, python3, the time program, and the
 # tools a dictionary maker would use instead (PyGlossary, dictfmt, dictzip, sdcv) for comparison.
 BENCH_PACKAGES := libbenchmark-dev gzip pigz python3 time python3-pyglossary dictfmt dictzip sdcv
+# The fuzz targets are built with clang and its libFuzzer.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The table generators need node with npm, python3 and ICU's uconv.
 GENERATOR_PACKAGES := nodejs python3 icu-devtools
 # Warnings stop the build here and in CI; ZORVAK_WERROR=OFF is for other compilers.
@@ -18,7 +21,8 @@ CMAKE_FLAGS := -DZORVAK_WERROR=ON
 SOURCES     = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null | grep -v _generated)
 
 .PHONY: all deps bench-deps generator-deps install-missing build build-asan demo test test-plain \
-        test-asan test-valgrind test-unit install check-generated format format-check bench clean
+        test-asan test-valgrind test-unit install check-generated format format-check bench \
+        fuzz-deps build-fuzz fuzz clean
 
 all: build
 
@@ -28,6 +32,9 @@ deps:
 
 bench-deps:
 	@$(MAKE) --no-print-directory install-missing WANTED="$(PACKAGES) $(BENCH_PACKAGES)"
+
+fuzz-deps:
+	@$(MAKE) --no-print-directory install-missing WANTED="$(PACKAGES) $(FUZZ_PACKAGES)"
 
 # Debian's npm is a package of its own; some node packages bring their own npm.
 generator-deps:
@@ -106,5 +113,33 @@ bench: bench-deps
 	cmake --build $(BUILD) -j$(JOBS)
 	bench/run.sh $(BUILD) $(if $(BENCH_RESULTS),--results $(BENCH_RESULTS))
 
+# The fuzz targets (fuzz/), built with clang under the address and undefined-behaviour
+# sanitizers, each run for FUZZ_SECONDS seconds from its seed corpus in fuzz/corpus/TARGET; the
+# inputs it finds are kept in FUZZ_BUILD/corpus/TARGET for the next run. An input that crashes a
+# target, breaks one of its checks, takes more than 10 s or more than 512 MB is a finding: it is
+# written to FUZZ_BUILD/findings/ and the run fails.
+FUZZ_TARGETS ?= decode word_forms decompress compile
+FUZZ_SECONDS ?= 3600
+FUZZ_FLAGS   := -rss_limit_mb=512 -timeout=10 -print_final_stats=1
+
+build-fuzz: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DZORVAK_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+
+fuzz: build-fuzz
+	@mkdir -p $(FUZZ_BUILD)/findings; \
+	scratch=$$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp ); failed=""; \
+	for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  echo "fuzz $$t: $(FUZZ_SECONDS) s, log in $(FUZZ_BUILD)/fuzz-$$t.log"; \
+	  TMPDIR=$$scratch $(FUZZ_BUILD)/fuzz/$${t}_fuzzer $(FUZZ_FLAGS) \
+	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- \
+	    $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t > $(FUZZ_BUILD)/fuzz-$$t.log 2>&1 \
+	    || failed="$$failed $$t"; \
+	  grep -h -E 'stat::number_of_executed_units|SUMMARY' $(FUZZ_BUILD)/fuzz-$$t.log; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz findings in:$$failed ($(FUZZ_BUILD)/findings)"; exit 1; fi
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
