@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "compiler/headword_key.h"
+#include "format/headword_key.h"
 #include "text/decode.h"
 #include "text/encode.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "compiler/alternatives.h"
-#include "compiler/headword_key.h"
 #include "compiler/index_groups.h"
+#include "format/headword_key.h"
 #include "platform/buffered_writer.h"
 #include "platform/file.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "text/char_table.h"
+#include "format/headword_key.h"
 
 namespace zorvak {
 
@@ -22,17 +22,7 @@ void EntryList::add(const uint16_t* headword, size_t length, const uint16_t* fol
 }
 
 bool EntryList::compareEntries(const EntryRecord& a, const EntryRecord& b) const {
-  const uint16_t* fa = folded(a);
-  const uint16_t* fb = folded(b);
-  for (size_t i = 0;; ++i) {
-    const uint16_t ua = i < a.foldedLength ? fa[i] : 0;
-    const uint16_t ub = i < b.foldedLength ? fb[i] : 0;
-    if (ua == 0 && ub == 0) return false;
-    if (ua == ub) continue;
-    const uint16_t ma = foldUnit(ua);
-    const uint16_t mb = foldUnit(ub);
-    if (ma != mb) return ma < mb;
-  }
+  return compareFolded(folded(a), a.foldedLength, folded(b), b.foldedLength) < 0;
 }
 
 void EntryList::sort() {

@@ -7,9 +7,9 @@
 
 #include "compiler/article_stream.h"
 #include "compiler/entry_list.h"
-#include "compiler/headword_key.h"
 #include "compiler/index_groups.h"
 #include "compiler/section_stream.h"
+#include "format/headword_key.h"
 #include "platform/file.h"
 #include "platform/status.h"
 

@@ -1,6 +1,6 @@
 // Headword keys, folding and the index groups.
 
-#include "compiler/headword_key.h"
+#include "format/headword_key.h"
 
 #include <gtest/gtest.h>
 

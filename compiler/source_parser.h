@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "compiler/headword_key.h"
 #include "compiler/spool_writer.h"
+#include "format/headword_key.h"
 #include "platform/status.h"
 
 namespace zorvak {

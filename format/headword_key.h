@@ -1,5 +1,5 @@
-#ifndef ZORVAK_COMPILER_HEADWORD_KEY_H_
-#define ZORVAK_COMPILER_HEADWORD_KEY_H_
+#ifndef ZORVAK_FORMAT_HEADWORD_KEY_H_
+#define ZORVAK_FORMAT_HEADWORD_KEY_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "format/layout.h"
+#include "text/char_table.h"
 
 namespace zorvak {
 
@@ -54,6 +55,22 @@ class HeadwordFolder {
   std::unique_ptr<uint32_t[]> action_;
 };
 
+// The entry comparator: orders folded headwords unit by unit, the end of one counting as a zero
+// unit, with units that differ only as a lower-case letter and its partner counting as equal.
+// Negative when `a` sorts before `b`, 0 when they compare equal, positive after. The entries of
+// every group section stand in this order, and a reader finds an entry by it.
+inline int compareFolded(const uint16_t* a, size_t aLength, const uint16_t* b, size_t bLength) {
+  for (size_t i = 0;; ++i) {
+    const uint16_t ua = i < aLength ? a[i] : 0;
+    const uint16_t ub = i < bLength ? b[i] : 0;
+    if (ua == 0 && ub == 0) return 0;
+    if (ua == ub) continue;
+    const uint16_t ma = foldUnit(ua);
+    const uint16_t mb = foldUnit(ub);
+    if (ma != mb) return ma < mb ? -1 : 1;
+  }
+}
+
 }  // namespace zorvak
 
-#endif  // ZORVAK_COMPILER_HEADWORD_KEY_H_
+#endif  // ZORVAK_FORMAT_HEADWORD_KEY_H_

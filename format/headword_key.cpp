@@ -1,6 +1,5 @@
-#include "compiler/headword_key.h"
+#include "format/headword_key.h"
 
-#include "compiler/units.h"
 #include "text/char_table.h"
 
 namespace zorvak {
@@ -86,7 +85,7 @@ uint32_t HeadwordFolder::headwordKey(const uint16_t* headword, uint16_t* folded,
     } else if (action == kSeparator) {
       // One blank for a run of separators, and none at either end of the headword. A separator
       // followed only by dropped units still counts as inside.
-      if (n > 0 && p[1] != 0 && !isSeparator(p[1])) folded[n++] = kBlank;
+      if (n > 0 && p[1] != 0 && !isSeparator(p[1])) folded[n++] = 0x0020;
     }
   }
   folded[n] = 0;
