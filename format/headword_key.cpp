@@ -1,5 +1,7 @@
 #include "format/headword_key.h"
 
+#include <algorithm>
+
 #include "text/char_table.h"
 
 namespace zorvak {
@@ -53,6 +55,12 @@ bool isSeparator(uint16_t unit) {
 
 HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
     : action_(std::make_unique<uint32_t[]>(0x10000)) {
+  // The items ordered by their from-unit, the first of equal ones first, so that each unit's
+  // substitute is found by a binary search however many items a file brings.
+  std::vector<SubstitutionItem> items = table.items;
+  std::stable_sort(
+      items.begin(), items.end(),
+      [](const SubstitutionItem& a, const SubstitutionItem& b) { return a.from < b.from; });
   for (uint32_t u = 0; u < 0x10000; ++u) {
     bool substituted = false;
     const int32_t folded = foldedByClass(static_cast<uint16_t>(u), &substituted);
@@ -63,12 +71,10 @@ HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
     } else {
       uint32_t unit = static_cast<uint32_t>(folded);
       if (substituted) {
-        for (const SubstitutionItem& item : table.items) {
-          if (item.from == unit) {
-            unit = item.to;
-            break;
-          }
-        }
+        const auto item = std::lower_bound(
+            items.begin(), items.end(), unit,
+            [](const SubstitutionItem& a, uint32_t from) { return a.from < from; });
+        if (item != items.end() && item->from == unit) unit = item->to;
       }
       action_[u] = unit;
     }

@@ -15,15 +15,20 @@
 namespace zorvak {
 namespace {
 
-// Takes the run's exclusive hold on an open file; closes it when another run holds it.
-int holdExclusively(int fd) {
+// Takes the run's hold on an open file (exclusive, or shared with other readers); closes it
+// when another run holds it against that.
+int hold(int fd, int how) {
   if (fd < 0) return -1;
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  while (flock(fd, how | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     ::close(fd);
     return -1;
   }
   return fd;
+}
+
+int holdExclusively(int fd) {
+  return hold(fd, LOCK_EX);
 }
 
 int openRetrying(const char* name, int flags, mode_t mode) {
@@ -46,6 +51,19 @@ bool writeAll(int fd, const char* in, size_t size) {
     size -= static_cast<size_t>(put);
   }
   return true;
+}
+
+int openReadOnly(const std::string& name) {
+  int fd = openRetrying(name.c_str(), O_RDONLY, 0);
+  if (fd >= 0) {
+    struct stat st;
+    // A folder opens for reading but cannot be read as a file.
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  return fd;
 }
 
 std::string folderOf(const std::string& name) {
@@ -151,16 +169,11 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::openForReading(const std::string& name) {
-  int fd = openRetrying(name.c_str(), O_RDONLY, 0);
-  if (fd >= 0) {
-    struct stat st;
-    // A folder opens for reading but cannot be read as a file.
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      fd = -1;
-    }
-  }
-  return File(holdExclusively(fd), Naming::kOpenedByName);
+  return File(holdExclusively(openReadOnly(name)), Naming::kOpenedByName);
+}
+
+File File::openSharedForReading(const std::string& name) {
+  return File(hold(openReadOnly(name), LOCK_SH), Naming::kOpenedByName);
 }
 
 File File::openOrCreate(const std::string& name) {

@@ -31,6 +31,9 @@ class File {
   // Opens an existing file for reading. Fails when it does not exist, cannot be read or is held
   // by another run.
   static File openForReading(const std::string& name);
+  // Opens an existing file for reading beside other readers: any number of them may hold it at
+  // once, while a run that holds it exclusively keeps them out.
+  static File openSharedForReading(const std::string& name);
   // Opens a file for reading and writing, creating it when it does not exist. Its content is
   // kept: call truncate() once the file is held.
   static File openOrCreate(const std::string& name);

@@ -8,14 +8,17 @@
 
 namespace zorvak {
 
-DictionaryReader::DictionaryReader(File& file, uint64_t size, const Header& header)
+DictionaryReader::DictionaryReader(File& file, uint64_t size, const Header& header,
+                                   size_t blockBudget)
     : input_(file, size),
       articleInput_(file, std::min(size, header.groupTableOffset)),
       header_(header),
-      articles_(articleInput_, header.articleDataOffset, static_cast<int32_t>(header.codePage)),
+      articles_(articleInput_, header.articleDataOffset, static_cast<int32_t>(header.codePage),
+                blockBudget),
       sectionOutput_(ZlibSource::kOutputSize) {}
 
-Status DictionaryReader::open(File& file, std::unique_ptr<DictionaryReader>* reader) {
+Status DictionaryReader::open(File& file, std::unique_ptr<DictionaryReader>* reader,
+                              size_t blockBudget) {
   const int64_t size = file.size();
   if (size < 0) return Status::InputOutput(messages::kReadInput);
   InputReader input(file, static_cast<uint64_t>(size));
@@ -33,7 +36,7 @@ Status DictionaryReader::open(File& file, std::unique_ptr<DictionaryReader>* rea
   if (header.groupCount > 0 && tableRoom < kGroupRecordSize) {
     return Status::DamagedFile(messages::kDamagedFile);
   }
-  reader->reset(new DictionaryReader(file, static_cast<uint64_t>(size), header));
+  reader->reset(new DictionaryReader(file, static_cast<uint64_t>(size), header, blockBudget));
   return Status::Ok();
 }
 
@@ -62,7 +65,7 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
   ZlibSource source(input_, offset);
   SectionExtent found;
   Status status;
-  for (bool more = true; more && status.ok();) {
+  for (bool more = true; more && status.ok() && !visitor.done();) {
     size_t produced = 0;
     ZlibSource::Outcome outcome;
     ZORVAK_RETURN_IF_ERROR(source.inflateStep(sectionOutput_.data(), &produced, &outcome));
@@ -78,6 +81,7 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
       produced -= taken;
       if (complete) status = visitor.visitEntry(parser_.entry(), parser_.headword());
       if (parser_.broken()) status = Status::DamagedFile(messages::kDamagedFile);
+      if (complete && status.ok() && visitor.done()) return Status::Ok();
     }
     found.ended = outcome == ZlibSource::Outcome::kEnd;
     more = !found.ended;
@@ -87,6 +91,27 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
   if (extent != nullptr) *extent = found;
   if (status.ok() && !parser_.idle()) status = Status::DamagedFile(messages::kDamagedFile);
   return status;
+}
+
+Status DictionaryReader::readSubstitutionTable(SubstitutionTable* table) {
+  table->items.clear();
+  const uint64_t end = header_.articleDataOffset;
+  if (end < kHeaderSize || end > input_.size() ||
+      (end - kHeaderSize) % kSubstitutionItemSize != 0) {
+    return Status::DamagedFile(messages::kDamagedFile);
+  }
+  // The table lies inside the file, so its size is bounded by what the file holds.
+  uint8_t bytes[1024 * kSubstitutionItemSize];
+  for (uint64_t at = kHeaderSize; at < end;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(sizeof(bytes), end - at));
+    size_t got = 0;
+    ZORVAK_RETURN_IF_ERROR(input_.readAt(at, bytes, want, &got));
+    if (got != want) return Status::DamagedFile(messages::kDamagedFile);
+    for (size_t i = 0; i < got; i += kSubstitutionItemSize)
+      table->items.push_back(decodeSubstitutionItem(bytes + i));
+    at += got;
+  }
+  return Status::Ok();
 }
 
 Status DictionaryReader::fetchArticle(const EntryHeader& entry, ArticleSink& sink) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "format/headword_key.h"
 #include "format/layout.h"
 #include "platform/file.h"
 #include "platform/status.h"
@@ -30,6 +31,9 @@ class SectionVisitor {
   // kMaxTextUnits, zero-terminated). Both are valid only during the call. A failure stops the
   // section and is returned by readSection.
   virtual Status visitEntry(const EntryHeader& entry, const uint16_t* headword) = 0;
+  // True once the visitor has what it wants from the section: the section is inflated no
+  // further, and readSection returns success.
+  virtual bool done() const { return false; }
 };
 
 // A compiled dictionary opened for reading. Every part is read on demand through positioned
@@ -48,7 +52,8 @@ class DictionaryReader {
   // damaged file, one that is too short for its header, has another magic, a text flag other
   // than 0 or 1, a code page the system does not support, offsets out of order, or groups but
   // a group table that does not begin inside the file.
-  static Status open(File& file, std::unique_ptr<DictionaryReader>* reader);
+  static Status open(File& file, std::unique_ptr<DictionaryReader>* reader,
+                     size_t blockBudget = ArticleBlocks::kDefaultBudget);
 
   DictionaryReader(const DictionaryReader&) = delete;
   DictionaryReader& operator=(const DictionaryReader&) = delete;
@@ -72,6 +77,13 @@ class DictionaryReader {
                      SectionExtent* extent = nullptr);
   // The same for the section whose stream begins at file offset `offset`.
   Status readSectionAt(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent = nullptr);
+  // The folded headword of the entry being visited (its folded-headword slot up to the zero
+  // unit), zero-terminated; valid during visitEntry only.
+  const uint16_t* visitedFolded() const { return parser_.folded(); }
+
+  // Reads the substitution table, (article data offset - 48) / 4 items from offset 48. A
+  // damaged file when the table does not lie inside the file or is not a whole number of items.
+  Status readSubstitutionTable(SubstitutionTable* table);
 
   // Hands the stored bytes of the article of `entry` to `sink`, in pieces, through the block
   // cache; nothing for an article length of 0. A damaged file when the entry's location breaks
@@ -86,7 +98,7 @@ class DictionaryReader {
   const ArticleBlocks& articleBlocks() const { return articles_; }
 
  private:
-  DictionaryReader(File& file, uint64_t size, const Header& header);
+  DictionaryReader(File& file, uint64_t size, const Header& header, size_t blockBudget);
 
   InputReader input_;
   InputReader articleInput_;  // the file up to the end of the article data

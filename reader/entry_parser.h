@@ -31,6 +31,8 @@ class EntryParser {
   const EntryHeader& entry() const { return entry_; }
   // The headword, zero-terminated; entry().headwordLength units long once complete.
   const uint16_t* headword() const { return headword_; }
+  // The folded-headword slot up to its zero unit, zero-terminated: the folded headword.
+  const uint16_t* folded() const { return folded_; }
 
  private:
   // Stores the text units of the current field that are whole in `bytes`, all but the field's
