@@ -1,0 +1,503 @@
+#include "reader/dictionary_check.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "format/headword_key.h"
+#include "format/layout.h"
+#include "reader/dictionary_reader.h"
+#include "reader/headword_lookup.h"
+#include "reader/inflated_block.h"
+#include "reader/input_reader.h"
+#include "reader/stored_text.h"
+#include "reader/zlib_source.h"
+#include "text/codepage.h"
+
+namespace zorvak {
+namespace {
+
+// Lookups wait in batches of at most this many units of text or this many queries.
+constexpr size_t kBatchUnits = size_t{256} << 10;
+constexpr size_t kBatchQueries = 16384;
+// The block cache of a check: the blocks of one group's articles.
+constexpr size_t kBlockBudget = size_t{16} << 20;
+// The lookups fetch no articles.
+constexpr size_t kLookupBlockBudget = size_t{1} << 20;
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+  char text[512];
+  va_list arguments;
+  va_start(arguments, pattern);
+  std::vsnprintf(text, sizeof(text), pattern, arguments);
+  va_end(arguments);
+  return text;
+}
+
+std::string quoted(const std::u16string& units) {
+  std::string out = "'";
+  appendUtf8(units.substr(0, 80), &out);
+  if (units.size() > 80) out += "...";
+  return out + "'";
+}
+
+int compare(const std::u16string& a, const std::u16string& b) {
+  return compareFolded(reinterpret_cast<const uint16_t*>(a.data()), a.size(),
+                       reinterpret_cast<const uint16_t*>(b.data()), b.size());
+}
+
+bool sameLocation(const EntryHeader& a, const EntryHeader& b) {
+  return a.headwordLength == b.headwordLength && a.articleBlock == b.articleBlock &&
+         a.articleStart == b.articleStart && a.articleLength == b.articleLength;
+}
+
+// A block of the article data: its offset from the article data offset and its units.
+struct Block {
+  uint64_t offset;
+  uint64_t units;
+};
+
+// A reference mark in the article data: the block (its index) and the unit where it stands.
+struct Mark {
+  uint64_t block;
+  uint64_t unit;
+  bool operator<(const Mark& other) const {
+    return block != other.block ? block < other.block : unit < other.unit;
+  }
+  bool operator==(const Mark& other) const = default;
+};
+
+// Where an entry stands, for the messages.
+struct Place {
+  uint64_t group;
+  uint32_t key;
+  uint64_t entry;
+  uint64_t offset;  // of the entry in the inflated section
+};
+
+std::string where(const Place& place) {
+  return format("group %" PRIu64 " (key %08X), entry %" PRIu64 " at byte %" PRIu64
+                " of its section",
+                place.group, place.key, place.entry, place.offset);
+}
+
+class Checker : private SectionVisitor {
+ public:
+  Checker(File& file, CheckListener& listener, CheckSummary* summary)
+      : file_(file), listener_(listener), summary_(*summary) {}
+
+  Status run() {
+    const int64_t size = file_.size();
+    if (size < 0) return Status::InputOutput("cannot read the file");
+    summary_ = CheckSummary{};
+    summary_.fileSize = static_cast<uint64_t>(size);
+    bool goOn = false;
+    ZORVAK_RETURN_IF_ERROR(checkHeader(&goOn));
+    if (!goOn) return Status::Ok();
+    // The lookups read through a reader of their own, so that they can run while a section
+    // is being walked.
+    ZORVAK_RETURN_IF_ERROR(DictionaryReader::open(file_, &reader_, kBlockBudget));
+    ZORVAK_RETURN_IF_ERROR(DictionaryReader::open(file_, &lookupReader_, kLookupBlockBudget));
+    ZORVAK_RETURN_IF_ERROR(HeadwordLookup::open(*lookupReader_, &lookup_));
+    input_ = std::make_unique<InputReader>(file_, summary_.fileSize);
+    ZORVAK_RETURN_IF_ERROR(checkBlocks());
+    if (!stopped_) ZORVAK_RETURN_IF_ERROR(checkGroups());
+    if (!stopped_) ZORVAK_RETURN_IF_ERROR(flushEntries());
+    if (!stopped_) ZORVAK_RETURN_IF_ERROR(flushTargets());
+    return Status::Ok();
+  }
+
+ private:
+  // A headword looked up again, and what it must find.
+  struct PendingEntry {
+    Place place;
+    EntryHeader header;
+  };
+  // An alternative headword's target, which must be found.
+  struct PendingTarget {
+    Place place;
+    std::u16string headword;
+  };
+
+  // Reports a broken rule; false once the listener wants no more.
+  bool flag(const std::string& text) {
+    ++summary_.violations;
+    if (!listener_.violation(text)) stopped_ = true;
+    return !stopped_;
+  }
+
+  Status checkHeader(bool* goOn) {
+    *goOn = false;
+    InputReader input(file_, summary_.fileSize);
+    uint8_t bytes[kHeaderSize];
+    size_t got = 0;
+    ZORVAK_RETURN_IF_ERROR(input.readAt(0, bytes, kHeaderSize, &got));
+    if (got < kHeaderSize) {
+      flag(format("header: the file holds %zu bytes, fewer than a header's 48", got));
+      return Status::Ok();
+    }
+    if (!decodeHeader(bytes, &header_)) {
+      flag("header: no \"ZorvakNL\" magic, not a compiled dictionary");
+      return Status::Ok();
+    }
+    summary_.codePage = header_.codePage;
+    summary_.groups = header_.groupCount;
+    if (header_.textFlag > kMaxTextFlag &&
+        !flag(format("header: text flag %u, where 0 or 1 is expected", header_.textFlag))) {
+      return Status::Ok();
+    }
+    if (!isSupportedCodePage(static_cast<int32_t>(header_.codePage)) &&
+        !flag(format("header: code page %u is not supported", header_.codePage))) {
+      return Status::Ok();
+    }
+    const uint64_t size = summary_.fileSize;
+    if (header_.articleDataOffset < kHeaderSize ||
+        (header_.articleDataOffset - kHeaderSize) % kSubstitutionItemSize != 0 ||
+        header_.articleDataOffset > header_.groupTableOffset ||
+        header_.groupTableOffset > header_.sectionDataOffset || header_.sectionDataOffset > size) {
+      flag(format("header: offsets out of order: substitution table at 48, article data at %" PRIu64
+                  ", group table at %" PRIu64 ", section data at %" PRIu64 ", file size %" PRIu64,
+                  header_.articleDataOffset, header_.groupTableOffset, header_.sectionDataOffset,
+                  size));
+      return Status::Ok();
+    }
+    const uint64_t tableBytes = header_.sectionDataOffset - header_.groupTableOffset;
+    records_ = std::min<uint64_t>(header_.groupCount, tableBytes / kGroupRecordSize);
+    if (tableBytes != uint64_t{header_.groupCount} * kGroupRecordSize &&
+        !flag(format("header: the group table holds %" PRIu64 " bytes, not 16 x %u groups",
+                     tableBytes, header_.groupCount))) {
+      return Status::Ok();
+    }
+    *goOn = header_.textFlag <= kMaxTextFlag;
+    return Status::Ok();
+  }
+
+  Status checkBlocks() {
+    const UnitRule rule = unitRuleFor(static_cast<int32_t>(header_.codePage));
+    std::vector<uint8_t> out(ZlibSource::kOutputSize);
+    uint64_t at = header_.articleDataOffset;
+    while (at < header_.groupTableOffset) {
+      ZlibSource source(*input_, at);
+      uint64_t units = 0;
+      uint8_t pairLow = 0;
+      ZlibSource::Outcome outcome = ZlibSource::Outcome::kMore;
+      while (outcome == ZlibSource::Outcome::kMore) {
+        size_t produced = 0;
+        ZORVAK_RETURN_IF_ERROR(source.inflateStep(out.data(), &produced, &outcome));
+        const uint64_t first = source.inflatedBytes() - produced;
+        for (size_t i = 0; i < produced; ++i) {
+          const uint8_t byte = out[i];
+          bool starts = false;
+          if (rule == UnitRule::kPair) {
+            // A unit begins at every even byte; it is a reference mark when it is 08 00.
+            if ((first + i) % 2 == 0) {
+              starts = true;
+              pairLow = byte;
+            } else if (pairLow == kReferenceMark && byte == 0) {
+              marks_.push_back(Mark{blocks_.size(), units - 1});
+            }
+          } else {
+            starts = rule == UnitRule::kByte || (byte & 0xC0) != 0x80;
+            if (byte == kReferenceMark) marks_.push_back(Mark{blocks_.size(), units});
+          }
+          if (starts) ++units;
+        }
+      }
+      const uint64_t offset = at - header_.articleDataOffset;
+      if (outcome == ZlibSource::Outcome::kBroken ||
+          source.endOffset() > header_.groupTableOffset) {
+        flag(format("article block %" PRIu64 " at offset %" PRIu64
+                    " of the article data: not a complete zlib stream inside the article data",
+                    static_cast<uint64_t>(blocks_.size()), offset));
+        return Status::Ok();
+      }
+      blocks_.push_back(Block{offset, units});
+      summary_.articleText += source.inflatedBytes();
+      if (source.inflatedBytes() > summary_.largestBlockText || blocks_.size() == 1) {
+        summary_.largestBlockText = source.inflatedBytes();
+        summary_.largestBlockOffset = offset;
+      }
+      at = source.endOffset();
+    }
+    summary_.blocks = blocks_.size();
+    summary_.articleBytes = header_.groupTableOffset - header_.articleDataOffset;
+    return Status::Ok();
+  }
+
+  Status checkGroups() {
+    uint64_t expectedOffset = 0;  // where this section must begin, from the section data
+    bool knownOffset = true;
+    uint64_t entryTotal = 0;
+    for (uint64_t group = 0; group < records_ && !stopped_; ++group) {
+      GroupRecord record;
+      ZORVAK_RETURN_IF_ERROR(reader_->readGroupRecord(group, &record));
+      const std::string name = format("group %" PRIu64 " (key %08X)", group, record.key);
+      if (group > 0 && record.key <= previousKey_ &&
+          !flag(name + format(": key not above the key %08X before it", previousKey_))) {
+        break;
+      }
+      previousKey_ = record.key;
+      if (knownOffset && record.sectionOffset != expectedOffset &&
+          !flag(name + format(": section at offset %" PRIu64 " of the section data, where the "
+                              "section before it ends at %" PRIu64,
+                              record.sectionOffset, expectedOffset))) {
+        break;
+      }
+      entryTotal += record.entryCount;
+      uint64_t index = 0;
+      GroupRecord found;
+      bool hasGroup = false;
+      ZORVAK_RETURN_IF_ERROR(lookup_->findGroup(record.key, &index, &found, &hasGroup));
+      if ((!hasGroup || index != group) &&
+          !flag(name + ": not found by a binary search of the group table for its key")) {
+        break;
+      }
+
+      group_ = group;
+      key_ = record.key;
+      entries_ = 0;
+      entryOffset_ = 0;
+      previousFolded_.clear();
+      SectionExtent extent;
+      Status status = reader_->readSection(record, *this, &extent);
+      if (stopped_) break;
+      if (status.kind() == StatusKind::kInputOutput) return status;
+      const uint64_t sectionAt = header_.sectionDataOffset + record.sectionOffset;
+      if (!status.ok()) {
+        const char* what = extent.ended ? "ends inside an entry" : "is not a complete zlib stream";
+        if (!flag(name + format(": the section at file offset %" PRIu64 " %s (after %" PRIu64
+                                " entries)",
+                                sectionAt, what, entries_))) {
+          break;
+        }
+      }
+      knownOffset = extent.ended;
+      if (extent.ended) {
+        const uint64_t end = extent.end;
+        const bool last = group + 1 == records_;
+        if (last && end != summary_.fileSize &&
+            !flag(name + format(": the last section ends at file offset %" PRIu64
+                                ", not at the end of the file (%" PRIu64 ")",
+                                end, summary_.fileSize))) {
+          break;
+        }
+        if (end < header_.sectionDataOffset) {
+          knownOffset = false;
+        } else {
+          expectedOffset = end - header_.sectionDataOffset;
+          summary_.sectionText += extent.inflatedBytes;
+          if (extent.inflatedBytes > summary_.largestSectionText) {
+            summary_.largestSectionText = extent.inflatedBytes;
+            summary_.largestSectionGroup = group;
+            summary_.largestSectionKey = record.key;
+            summary_.largestSectionEntries = entries_;
+          }
+        }
+      }
+      if (status.ok() && entries_ != record.entryCount &&
+          !flag(name + format(": the section holds %" PRIu64 " entries, the record says %u",
+                              entries_, record.entryCount))) {
+        break;
+      }
+      summary_.entries += entries_;
+    }
+    if (stopped_) return Status::Ok();
+    if (records_ == 0 && header_.sectionDataOffset != summary_.fileSize &&
+        !flag(format("section data: %" PRIu64 " bytes after the group table of no groups",
+                     summary_.fileSize - header_.sectionDataOffset))) {
+      return Status::Ok();
+    }
+    if (entryTotal != header_.entryCount) {
+      flag(format("header: entry count %u, the group records add up to %" PRIu64,
+                  header_.entryCount, entryTotal));
+    }
+    summary_.sectionBytes = summary_.fileSize - header_.sectionDataOffset;
+    return Status::Ok();
+  }
+
+  // One entry of the section being checked.
+  Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override {
+    const Place place{group_, key_, entries_, entryOffset_};
+    ++entries_;
+    entryOffset_ += kEntryHeaderSize + 4 * uint64_t{entry.headwordLength};
+    const std::u16string text(reinterpret_cast<const char16_t*>(headword), entry.headwordLength);
+    const uint16_t* slot = reader_->visitedFolded();
+    std::u16string stored;
+    for (uint32_t i = 0; i < entry.headwordLength && slot[i] != 0; ++i)
+      stored.push_back(slot[i]);
+
+    const Query query = lookup_->prepareStored(text);
+    if (query.key != key_ && !flag(where(place) + ": headword " + quoted(text) +
+                                   format(" has the key %08X, not its group's", query.key))) {
+      return Status::Ok();
+    }
+    if (query.folded != stored &&
+        !flag(where(place) + ": the folded slot of " + quoted(text) + " holds " + quoted(stored) +
+              ", not its folded form " + quoted(query.folded))) {
+      return Status::Ok();
+    }
+    if (place.entry > 0 && compare(previousFolded_, stored) > 0 &&
+        !flag(where(place) + ": " + quoted(text) +
+              " sorts before the entry above it (entries out of order)")) {
+      return Status::Ok();
+    }
+    previousFolded_ = stored;
+    ZORVAK_RETURN_IF_ERROR(checkArticle(place, entry, text));
+    if (stopped_) return Status::Ok();
+
+    pendingUnits_ += text.size();
+    pendingEntries_.push_back(PendingEntry{place, entry});
+    entryQueries_.push_back(query);
+    if (pendingUnits_ > kBatchUnits || entryQueries_.size() >= kBatchQueries) {
+      ZORVAK_RETURN_IF_ERROR(flushEntries());
+    }
+    return Status::Ok();
+  }
+  bool done() const override { return stopped_; }
+
+  Status checkArticle(const Place& place, const EntryHeader& entry, const std::u16string& text) {
+    if (entry.articleLength == 0) {
+      if (entry.articleBlock != kNone || entry.articleStart != 0) {
+        flag(where(place) + ": " + quoted(text) +
+             " has an empty article but the location of one (block or start not none)");
+      }
+      return Status::Ok();
+    }
+    const auto block =
+        std::lower_bound(blocks_.begin(), blocks_.end(), entry.articleBlock,
+                         [](const Block& b, uint64_t offset) { return b.offset < offset; });
+    if (block == blocks_.end() || block->offset != entry.articleBlock) {
+      flag(where(place) + ": the article of " + quoted(text) +
+           format(" is in a block at offset %" PRIu64 ", where no block begins",
+                  entry.articleBlock));
+      return Status::Ok();
+    }
+    if (uint64_t{entry.articleStart} + entry.articleLength > block->units) {
+      flag(where(place) + ": the article of " + quoted(text) +
+           format(" (units %u to %" PRIu64 ") runs past the end of its block (%" PRIu64 " units)",
+                  entry.articleStart, uint64_t{entry.articleStart} + entry.articleLength,
+                  block->units));
+      return Status::Ok();
+    }
+    if (entry.articleLength > kMaxTextUnits + 1 ||
+        !std::binary_search(
+            marks_.begin(), marks_.end(),
+            Mark{static_cast<uint64_t>(block - blocks_.begin()), entry.articleStart})) {
+      return Status::Ok();
+    }
+    // An alternative headword's article: the reference mark and the target.
+    ArticleText article;
+    Status status = reader_->fetchArticle(entry, &article);
+    if (status.kind() == StatusKind::kInputOutput) return status;
+    if (!status.ok()) {
+      flag(where(place) + ": the article of " + quoted(text) + " cannot be read from its block");
+      return Status::Ok();
+    }
+    const int32_t codePage = static_cast<int32_t>(header_.codePage);
+    const size_t mark = codePage == kCodePageUtf16 ? 2 : 1;
+    if (article.size < mark || article.data[0] != kReferenceMark ||
+        (mark == 2 && article.data[1] != 0)) {
+      return Status::Ok();
+    }
+    ++summary_.alternatives;
+    std::u16string target;
+    decodeStoredText(codePage, article.data + mark, article.size - mark, &target);
+    if (target.empty()) {
+      flag(where(place) + ": the alternative headword " + quoted(text) + " names no target");
+      return Status::Ok();
+    }
+    pendingUnits_ += target.size();
+    pendingTargets_.push_back(PendingTarget{place, text});
+    targetQueries_.push_back(lookup_->prepareStored(target));
+    if (pendingUnits_ > kBatchUnits || targetQueries_.size() >= kBatchQueries) {
+      ZORVAK_RETURN_IF_ERROR(flushTargets());
+    }
+    return Status::Ok();
+  }
+
+  // Every waiting headword must be found, with its own article location.
+  Status flushEntries() {
+    std::vector<std::vector<FoundEntry>> results;
+    std::vector<Status> statuses;
+    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(entryQueries_, &results, &statuses));
+    for (size_t i = 0; i < results.size() && !stopped_; ++i) {
+      const PendingEntry& pending = pendingEntries_[i];
+      const bool found =
+          std::any_of(results[i].begin(), results[i].end(), [&](const FoundEntry& entry) {
+            return entry.headword == entryQueries_[i].text &&
+                   sameLocation(entry.header, pending.header);
+          });
+      if (!found) {
+        flag(where(pending.place) + ": " + quoted(entryQueries_[i].text) +
+             " is not found by a lookup of the word");
+      }
+    }
+    entryQueries_.clear();
+    pendingEntries_.clear();
+    pendingUnits_ = 0;
+    return Status::Ok();
+  }
+
+  // Every waiting target must be the headword of an entry.
+  Status flushTargets() {
+    std::vector<std::vector<FoundEntry>> results;
+    std::vector<Status> statuses;
+    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(targetQueries_, &results, &statuses));
+    for (size_t i = 0; i < results.size() && !stopped_; ++i) {
+      const bool found = std::any_of(
+          results[i].begin(), results[i].end(),
+          [&](const FoundEntry& entry) { return entry.headword == targetQueries_[i].text; });
+      if (!found) {
+        flag(where(pendingTargets_[i].place) + ": the alternative headword " +
+             quoted(pendingTargets_[i].headword) + " leads to " + quoted(targetQueries_[i].text) +
+             ", which no entry has as its headword");
+      }
+    }
+    targetQueries_.clear();
+    pendingTargets_.clear();
+    pendingUnits_ = 0;
+    return Status::Ok();
+  }
+
+  File& file_;
+  CheckListener& listener_;
+  CheckSummary& summary_;
+  bool stopped_ = false;
+  Header header_;
+  uint64_t records_ = 0;  // group records that lie inside the group table
+  std::unique_ptr<InputReader> input_;
+  std::unique_ptr<DictionaryReader> reader_;
+  std::unique_ptr<DictionaryReader> lookupReader_;
+  std::unique_ptr<HeadwordLookup> lookup_;
+  std::vector<Block> blocks_;
+  // Every reference mark of the article data, in file order. Only an alternative headword's
+  // article holds one, as its first unit, so an entry's article is read only when a mark
+  // stands where it begins.
+  std::vector<Mark> marks_;
+  uint32_t previousKey_ = 0;
+  // The section being checked.
+  uint64_t group_ = 0;
+  uint32_t key_ = 0;
+  uint64_t entries_ = 0;
+  uint64_t entryOffset_ = 0;
+  std::u16string previousFolded_;
+  // Lookups waiting to be made.
+  size_t pendingUnits_ = 0;
+  std::vector<PendingEntry> pendingEntries_;
+  std::vector<Query> entryQueries_;
+  std::vector<PendingTarget> pendingTargets_;
+  std::vector<Query> targetQueries_;
+};
+
+}  // namespace
+
+Status checkDictionary(File& file, CheckListener& listener, CheckSummary* summary) {
+  Checker checker(file, listener, summary);
+  return checker.run();
+}
+
+}  // namespace zorvak
