@@ -66,6 +66,10 @@ demo: build
 	cd $(BUILD)/demo && ../zorvak sample.txt.zorvak 0 && echo
 	@echo "--- $(BUILD)/demo/sample.txt.zorvak.txt:"
 	@cat $(BUILD)/demo/sample.txt.zorvak.txt | tr -d '\r' | sed 's/\x08/ -> /'
+	@echo "--- checked, then looked up: a word form (went), another letter case (STRAßE), a prefix (m):"
+	cd $(BUILD)/demo && ../zorvak-check sample.txt.zorvak
+	cd $(BUILD)/demo && ../zorvak-lookup sample.txt.zorvak went STRAßE
+	cd $(BUILD)/demo && ../zorvak-lookup --prefix sample.txt.zorvak m
 
 test: deps format-check test-plain test-asan test-valgrind
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compiles the real German-English corpus in the five reference cases and compares every
 # result with the expected one: standard output, the compiled file and the decompressed text
-# (size and sha256). On a difference, lists the compiled file's groups and blocks beside the
+# (size and sha256), and checks the compiled file with zorvak-check. On a difference, lists the compiled file's groups and blocks beside the
 # expected listings so that the first differing group or block can be found.
 # usage: bench/corpus_check.sh [BUILD_DIR] [CORPUS_DIR] [EXPECTED_DIR]
 set -uo pipefail
@@ -33,6 +33,8 @@ check() {  # check CASE ARGS...
   for line in "$got_out" "$got_bin" "$got_txt"; do
     grep -qxF "$line" "$want" || { verdict=DIFFERS; echo "  $case: got '$line'"; }
   done
+  "$build/zorvak-check" "$dir/$input.zorvak" > /dev/null 2> "$dir/check" ||
+    { verdict=DIFFERS; echo "  $case: zorvak-check: $(head -1 "$dir/check")"; }
   echo "$case: $verdict"
   if [ "$verdict" != match ]; then
     failed=1
