@@ -79,7 +79,7 @@ test-plain: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
 
-# The demo's compile and decompress under valgrind's memcheck: no error and no leak of any kind.
+# The demo's compile, decompress, check and lookup under valgrind's memcheck: no error and no leak of any kind.
 VALGRIND := valgrind --quiet --error-exitcode=1 --leak-check=full --show-leak-kinds=all \
             --errors-for-leak-kinds=all
 test-valgrind: build
@@ -87,6 +87,8 @@ test-valgrind: build
 	@cp examples/sample.txt examples/sample.forms.txt $(BUILD)/valgrind/
 	cd $(BUILD)/valgrind && $(VALGRIND) ../zorvak sample.txt 65001 0 sample.forms.txt >/dev/null
 	cd $(BUILD)/valgrind && $(VALGRIND) ../zorvak sample.txt.zorvak 0 >/dev/null
+	cd $(BUILD)/valgrind && $(VALGRIND) ../zorvak-check sample.txt.zorvak >/dev/null
+	cd $(BUILD)/valgrind && $(VALGRIND) ../zorvak-lookup sample.txt.zorvak went Straße >/dev/null
 	@echo "valgrind: clean"
 
 # The unit tests alone, a few seconds.
