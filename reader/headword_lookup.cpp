@@ -90,13 +90,27 @@ class PrefixVisitor : public SectionVisitor {
 };
 
 // The units of a stored article after the reference mark, when it has one.
-bool alternativeTarget(int32_t codePage, const ArticleText& text, std::u16string* target) {
+bool alternativeTarget(int32_t codePage, const std::string& text, std::u16string* target) {
   const size_t mark = codePage == kCodePageUtf16 ? 2 : 1;
-  if (text.size < mark || text.data[0] != kReferenceMark) return false;
-  if (mark == 2 && text.data[1] != 0) return false;
-  decodeStoredText(codePage, text.data + mark, text.size - mark, target);
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(text.data());
+  if (text.size() < mark || data[0] != kReferenceMark) return false;
+  if (mark == 2 && data[1] != 0) return false;
+  decodeStoredText(codePage, data + mark, text.size() - mark, target);
   return true;
 }
+
+// Gathers an article's stored bytes.
+class StringSink : public ArticleSink {
+ public:
+  explicit StringSink(std::string* text) : text_(text) { text_->clear(); }
+  Status take(const uint8_t* bytes, size_t count) override {
+    text_->append(reinterpret_cast<const char*>(bytes), count);
+    return Status::Ok();
+  }
+
+ private:
+  std::string* text_;
+};
 
 }  // namespace
 
@@ -230,11 +244,10 @@ Status HeadwordLookup::findEntries(const std::vector<Query>& queries,
   return Status::Ok();
 }
 
-Status HeadwordLookup::fetchArticle(const EntryHeader& entry, std::string* article) {
-  ArticleText text;
-  ZORVAK_RETURN_IF_ERROR(reader_.fetchArticle(entry, &text));
-  article->assign(reinterpret_cast<const char*>(text.data), text.size);
-  return Status::Ok();
+Status HeadwordLookup::fetchArticleFrom(DictionaryReader& reader, const EntryHeader& entry,
+                                        std::string* article) {
+  StringSink sink(article);
+  return reader.fetchArticle(entry, sink);
 }
 
 Status HeadwordLookup::readMatchArticle(Match* match, size_t* held) {
@@ -247,13 +260,13 @@ Status HeadwordLookup::readMatchArticle(Match* match, size_t* held) {
   // is fetched now only when it can be held.
   const bool maybeAlternative = header.articleLength <= kMaxTextUnits + 1;
   if (!maybeAlternative && *held >= kHeldArticleBudget) return Status::Ok();
-  ArticleText text;
-  ZORVAK_RETURN_IF_ERROR(reader_.fetchArticle(header, &text));
+  std::string text;
+  ZORVAK_RETURN_IF_ERROR(fetchArticle(header, &text));
   match->alternative = alternativeTarget(reader_.codePage(), text, &match->target);
-  if (*held + text.size <= kHeldArticleBudget) {
-    match->article.assign(reinterpret_cast<const char*>(text.data), text.size);
+  if (*held + text.size() <= kHeldArticleBudget) {
+    *held += text.size();
+    match->article = std::move(text);
     match->articleHeld = true;
-    *held += text.size;
   }
   return Status::Ok();
 }

@@ -100,7 +100,12 @@ class HeadwordLookup {
   Status findGroup(uint32_t key, uint64_t* index, GroupRecord* record, bool* found);
 
   // The article of an entry as stored; empty for an empty article.
-  Status fetchArticle(const EntryHeader& entry, std::string* article);
+  Status fetchArticle(const EntryHeader& entry, std::string* article) {
+    return fetchArticleFrom(reader_, entry, article);
+  }
+  // The same through another reader of the same file.
+  static Status fetchArticleFrom(DictionaryReader& reader, const EntryHeader& entry,
+                                 std::string* article);
 
   DictionaryReader& reader() { return reader_; }
 
