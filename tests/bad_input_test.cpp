@@ -27,11 +27,9 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
-// The address space a compile may take: a few times what a run needs for its buffers, far
-// below what holding a hostile input whole would cost.
-constexpr uint64_t kCompileLimit = uint64_t{64} << 20;
-// The address space a decompress may take.
-constexpr uint64_t kDecompressLimit = uint64_t{256} << 20;
+// The address space a compile or a decompress may take: a few times what a run needs for its
+// buffers, far below what holding a hostile input whole would cost.
+constexpr uint64_t kRunLimit = uint64_t{64} << 20;
 
 RunOptions limitedTo(uint64_t bytes) {
   RunOptions options;
@@ -40,18 +38,17 @@ RunOptions limitedTo(uint64_t bytes) {
 }
 
 // Compiles d.txt with `arguments` (the name first is added) within `compileLimit` bytes of
-// address space, and decompresses the result; both must succeed. Returns the checked
-// dictionary; *text gets the text.
+// address space, and decompresses the result within kRunLimit; both must succeed. Returns the
+// checked dictionary; *text gets the text.
 CompiledDictionary compileCleanly(const ScratchFolder& folder,
                                   const std::vector<std::string>& arguments,
-                                  std::string* text = nullptr,
-                                  uint64_t compileLimit = kCompileLimit) {
+                                  std::string* text = nullptr, uint64_t compileLimit = kRunLimit) {
   std::vector<std::string> compile = {"d.txt"};
   compile.insert(compile.end(), arguments.begin(), arguments.end());
   const RunResult compiled = folder.run(compile, limitedTo(compileLimit));
   const std::string what = "compile " + (arguments.empty() ? "" : arguments[0]);
   EXPECT_EQ(compiled.status, 0) << what << ": " << compiled.output.substr(0, 200);
-  const RunResult decompressed = folder.run({"d.txt.zorvak", "0"}, limitedTo(kDecompressLimit));
+  const RunResult decompressed = folder.run({"d.txt.zorvak", "0"}, limitedTo(kRunLimit));
   EXPECT_EQ(decompressed.status, 0) << what << ": " << decompressed.output.substr(0, 200);
   EXPECT_EQ(decompressed.output.find("error"), std::string::npos) << what;
   if (text != nullptr) *text = folder.read("d.txt.zorvak.txt");
