@@ -2,8 +2,8 @@
 // every code page, zero bytes, a compiled dictionary given as source, a line of tens of
 // megabytes, headwords far over the text limit, a word forms file of one enormous line and a
 // lemma with a million forms. Each compiles without a crash under a memory limit far below
-// what holding such an input would cost, to a dictionary that passes the format's checks and
-// decompresses without a complaint.
+// what holding such an input would cost, to a dictionary that passes the format's checks (and
+// zorvak-check) and decompresses without a complaint.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/tool_run.h"
 #include "tests/verify.h"
 #include "text/codepage.h"
 
@@ -38,7 +39,8 @@ RunOptions limitedTo(uint64_t bytes) {
 }
 
 // Compiles d.txt with `arguments` (the name first is added) within `compileLimit` bytes of
-// address space, and decompresses the result within kRunLimit; both must succeed. Returns the
+// address space, and decompresses the result within kRunLimit; both must succeed, and the
+// compiled dictionary passes zorvak-check. Returns the
 // checked dictionary; *text gets the text.
 CompiledDictionary compileCleanly(const ScratchFolder& folder,
                                   const std::vector<std::string>& arguments,
@@ -53,6 +55,8 @@ CompiledDictionary compileCleanly(const ScratchFolder& folder,
   EXPECT_EQ(decompressed.output.find("error"), std::string::npos) << what;
   if (text != nullptr) *text = folder.read("d.txt.zorvak.txt");
 
+  const ToolResult check = runTool(ZORVAK_CHECK_BINARY, {"d.txt.zorvak"}, folder.path());
+  EXPECT_EQ(check.status, 0) << what << ": " << check.err.substr(0, 200);
   CompiledDictionary dictionary;
   const std::vector<std::string> problems =
       verifyCompiledFile(folder.file("d.txt.zorvak"), &dictionary);
