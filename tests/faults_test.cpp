@@ -6,6 +6,7 @@
 // of a run's temporaries.
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -398,12 +399,16 @@ TEST(Faults, FilesAndFoldersTheUserMayNotTouch) {
 }
 
 // A file system of its own, small enough to fill up, mounted over a folder for as long as the
-// object lives. Mounting needs root; without it the object is not mounted.
+// object lives. The mount is made in a mount namespace of this process alone, so that it goes
+// away with the process however the test ends. Mounting needs root; without it the object is
+// not mounted.
 class SmallDisk {
  public:
   SmallDisk(const std::string& path, size_t bytes) : path_(path) {
     const std::string options = "size=" + std::to_string(bytes);
-    mounted_ = mkdir(path.c_str(), 0755) == 0 &&
+    mounted_ = unshare(CLONE_NEWNS) == 0 &&
+               mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mkdir(path.c_str(), 0755) == 0 &&
                mount("zorvak-test", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
   }
   ~SmallDisk() {
