@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,14 +22,6 @@ namespace zorvak::testing {
 namespace {
 
 const std::string kDamagedDir = std::string(ZORVAK_SOURCE_DIR) + "/tests/damaged";
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
 
 std::string gunzip(const std::string& name) {
   gzFile in = gzopen(name.c_str(), "rb");

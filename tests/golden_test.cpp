@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,14 +19,6 @@ namespace zorvak::testing {
 namespace {
 
 const std::string kGoldenDir = std::string(ZORVAK_SOURCE_DIR) + "/tests/golden";
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  return lines;
-}
 
 class GoldenRun : public ::testing::TestWithParam<std::string> {};
 

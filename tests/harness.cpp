@@ -31,6 +31,14 @@ std::string readFile(const std::string& name) {
   return text.str();
 }
 
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
 ScratchFolder::ScratchFolder(const std::string& parent) {
   std::string pattern = parent + "/zorvak_e2e_XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

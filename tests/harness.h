@@ -87,6 +87,8 @@ class ScratchFolder {
 
 // Reads a whole file; empty when it cannot be read.
 std::string readFile(const std::string& name);
+// The lines of a text, without their line feeds.
+std::vector<std::string> linesOf(const std::string& text);
 // The names in a folder, sorted; empty when it cannot be read.
 std::vector<std::string> listFolder(const std::string& path);
 

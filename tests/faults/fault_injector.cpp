@@ -44,12 +44,12 @@ struct Fault {
 const Fault& fault() {
   static const Fault parsed = [] {
     Fault f;
-    const char* spec = std::getenv("ZORVAK_FAULT");
-    if (spec == nullptr) return f;
+    const char* setting = std::getenv("ZORVAK_FAULT");
+    if (setting == nullptr) return f;
     char action[8] = {};
     char kind[8] = {};
     long at = 0;
-    if (std::sscanf(spec, "%7[a-z]:%7[a-z]:%ld", action, kind, &at) != 3) return f;
+    if (std::sscanf(setting, "%7[a-z]:%7[a-z]:%ld", action, kind, &at) != 3) return f;
     const std::string_view a(action), k(kind);
     f.action = a == "kill"   ? Action::kKill
                : a == "stop" ? Action::kStop
