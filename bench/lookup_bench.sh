@@ -11,12 +11,20 @@
 # usage: bench/lookup_bench.sh [BUILD_DIR] [CORPUS_DIR]
 set -euo pipefail
 
-source "$(dirname "$0")/common.sh"
-bench_setup lookup_bench "$@"
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+corpus=${2:-${ZORVAK_CORPUS:-$here/../../corpora}}
+zorvak=$build/zorvak
+[ -x "$zorvak" ] || { echo "lookup_bench: no program at $zorvak"; exit 1; }
+[ -x /usr/bin/time ] || { echo "lookup_bench: needs /usr/bin/time (Debian package time)"; exit 1; }
 repeat=${REPEAT:-5}
 lookup=$build/zorvak-lookup
 check=$build/zorvak-check
-ensure_corpus deu-eng.utf8.txt
+if [ ! -f "$corpus/deu-eng.utf8.txt" ]; then
+  builder=$here/../../shared/corpora/build.sh
+  [ -f "$builder" ] || { echo "lookup_bench: no corpus in $corpus and no $builder"; exit 1; }
+  bash "$builder" "$corpus"
+fi
 for tool in sdcv pyglossary; do
   command -v "$tool" > /dev/null ||
     make -C "$here/.." --no-print-directory install-missing WANTED="sdcv python3-pyglossary"
@@ -25,7 +33,7 @@ done
 work=$build/bench-lookup
 mkdir -p "$work"
 cd "$work"
-copy_in "$work" deu-eng.utf8.txt
+cmp -s "$corpus/deu-eng.utf8.txt" deu-eng.utf8.txt || cp "$corpus/deu-eng.utf8.txt" .
 source=deu-eng.utf8.txt
 dict=$source.zorvak
 if [ ! -s "$dict" ] || [ "$zorvak" -nt "$dict" ] || [ "$source" -nt "$dict" ]; then
