@@ -127,6 +127,9 @@ class Verifier {
       }
       block.size = consumed;
       block.unitStarts = unitStarts(block.text, static_cast<int32_t>(h.codePage));
+      if (h.codePage == kUtf8 && !wholeUtf8Units(block)) {
+        problem("block " + std::to_string(block.offset) + " holds a unit of more than 3 bytes");
+      }
       d_.blocks.push_back(std::move(block));
       at += consumed;
     }
@@ -136,6 +139,18 @@ class Verifier {
         problem("block " + std::to_string(i) + " closed at or below 8192 units");
       }
     }
+  }
+
+  // With UTF-8 every unit is a sequence of one to three bytes, from the block's first byte on.
+  static bool wholeUtf8Units(const ArticleBlock& block) {
+    if (!block.text.empty() && block.unitStarts.empty()) return false;
+    if (!block.unitStarts.empty() && block.unitStarts[0] != 0) return false;
+    for (size_t i = 0; i < block.unitStarts.size(); ++i) {
+      const size_t end =
+          i + 1 < block.unitStarts.size() ? block.unitStarts[i + 1] : block.text.size();
+      if (end - block.unitStarts[i] > 3) return false;
+    }
+    return true;
   }
 
   const ArticleBlock* blockAt(uint64_t offset) const {
