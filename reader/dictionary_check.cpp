@@ -9,6 +9,7 @@
 
 #include "format/headword_key.h"
 #include "format/layout.h"
+#include "reader/article_places.h"
 #include "reader/dictionary_reader.h"
 #include "reader/headword_lookup.h"
 #include "reader/inflated_block.h"
@@ -190,6 +191,9 @@ class Checker : private SectionVisitor {
       ZlibSource source(*input_, at);
       uint64_t units = 0;
       uint8_t pairLow = 0;
+      // With UTF-8 each unit is one to three bytes, from the block's first byte on.
+      uint64_t unitBytes = 0;
+      bool longUnit = false;
       ZlibSource::Outcome outcome = ZlibSource::Outcome::kMore;
       while (outcome == ZlibSource::Outcome::kMore) {
         size_t produced = 0;
@@ -209,6 +213,10 @@ class Checker : private SectionVisitor {
           } else {
             starts = rule == UnitRule::kByte || (byte & 0xC0) != 0x80;
             if (byte == kReferenceMark) marks_.push_back(Mark{blocks_.size(), units});
+            if (rule == UnitRule::kUtf8) {
+              unitBytes = starts ? 1 : unitBytes + 1;
+              if (!starts && (units == 0 || unitBytes > 3)) longUnit = true;
+            }
           }
           if (starts) ++units;
         }
@@ -219,6 +227,11 @@ class Checker : private SectionVisitor {
         flag(format("article block %" PRIu64 " at offset %" PRIu64
                     " of the article data: not a complete zlib stream inside the article data",
                     static_cast<uint64_t>(blocks_.size()), offset));
+        return Status::Ok();
+      }
+      if (longUnit && !flag(format("article block %" PRIu64 " at offset %" PRIu64
+                                   " of the article data: a unit of more than three bytes",
+                                   static_cast<uint64_t>(blocks_.size()), offset))) {
         return Status::Ok();
       }
       blocks_.push_back(Block{offset, units});
@@ -270,6 +283,7 @@ class Checker : private SectionVisitor {
       previousFolded_.clear();
       SectionExtent extent;
       Status status = reader_->readSection(record, *this, &extent);
+      places_.endGroup();
       if (stopped_) break;
       if (status.kind() == StatusKind::kInputOutput) return status;
       const uint64_t sectionAt = header_.sectionDataOffset + record.sectionOffset;
@@ -382,12 +396,38 @@ class Checker : private SectionVisitor {
                   entry.articleBlock));
       return Status::Ok();
     }
+    if (entry.articleStart > kBlockUnitLimit) {
+      flag(where(place) + ": the article of " + quoted(text) +
+           format(" begins at unit %u of its block, past unit %u, where no block lets an "
+                  "article begin",
+                  entry.articleStart, kBlockUnitLimit));
+      return Status::Ok();
+    }
     if (uint64_t{entry.articleStart} + entry.articleLength > block->units) {
       flag(where(place) + ": the article of " + quoted(text) +
            format(" (units %u to %" PRIu64 ") runs past the end of its block (%" PRIu64 " units)",
                   entry.articleStart, uint64_t{entry.articleStart} + entry.articleLength,
                   block->units));
       return Status::Ok();
+    }
+    const uint64_t end = uint64_t{entry.articleStart} + entry.articleLength;
+    switch (places_.check(entry.articleBlock, entry.articleStart, end)) {
+      case ArticlePlaces::Verdict::kFree:
+        places_.take(entry.articleBlock, entry.articleStart, end);
+        break;
+      case ArticlePlaces::Verdict::kBeforeFloor:
+        flag(where(place) + ": the article of " + quoted(text) +
+             " lies before the end of an article of an earlier group");
+        return Status::Ok();
+      case ArticlePlaces::Verdict::kOverlap:
+        flag(where(place) + ": the article of " + quoted(text) +
+             " overlaps another article of its group");
+        return Status::Ok();
+      case ArticlePlaces::Verdict::kTooManyBlocks:
+        flag(where(place) +
+             ": the articles of the group lie in more blocks than a reader "
+             "follows");
+        return Status::Ok();
     }
     if (entry.articleLength > kMaxTextUnits + 1 ||
         !std::binary_search(
@@ -479,6 +519,7 @@ class Checker : private SectionVisitor {
   std::unique_ptr<DictionaryReader> reader_;
   std::unique_ptr<DictionaryReader> lookupReader_;
   std::unique_ptr<HeadwordLookup> lookup_;
+  ArticlePlaces places_;
   std::vector<Block> blocks_;
   // Every reference mark of the article data, in file order. Only an alternative headword's
   // article holds one, as its first unit, so an entry's article is read only when a mark

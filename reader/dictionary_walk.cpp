@@ -13,25 +13,6 @@ Status damaged() {
 
 }  // namespace
 
-bool DictionaryWalk::Taken::anyIn(uint64_t from, uint64_t to) const {
-  for (uint64_t unit = from; unit < to;) {
-    const uint64_t word = unit / 64;
-    const uint64_t stop = std::min(to, (word + 1) * 64);
-    if ((words[word] & rangeMask(unit % 64, stop - unit)) != 0) return true;
-    unit = stop;
-  }
-  return false;
-}
-
-void DictionaryWalk::Taken::set(uint64_t from, uint64_t to) {
-  for (uint64_t unit = from; unit < to;) {
-    const uint64_t word = unit / 64;
-    const uint64_t stop = std::min(to, (word + 1) * 64);
-    words[word] |= rangeMask(unit % 64, stop - unit);
-    unit = stop;
-  }
-}
-
 DictionaryWalk::DictionaryWalk(DictionaryReader& reader) : reader_(reader) {
   const Header& header = reader.header();
   const uint64_t tableEnd = std::min(header.sectionDataOffset, reader.fileSize());
@@ -66,12 +47,10 @@ Status DictionaryWalk::walkGroup(uint64_t index, GroupRecord* record, SectionVis
 
   visitor_ = &visitor;
   groupEntries_ = 0;
-  groupEnd_ = floor_;
   SectionExtent extent;
   const Status read = reader_.readSectionAt(at, *this, &extent);
   visitor_ = nullptr;
-  taken_.clear();
-  floor_ = groupEnd_;
+  places_.endGroup();
   if (!read.ok() && read.kind() != StatusKind::kDamagedFile) return read;
   if (status.ok()) status = read;
   sectionFloor_ = std::max(sectionFloor_, extent.end);
@@ -96,10 +75,7 @@ Status DictionaryWalk::fetchArticle(const EntryHeader& entry, ArticleSink& sink)
   const uint64_t block = entry.articleBlock;
   const uint64_t start = entry.articleStart;
   const uint64_t end = start + entry.articleLength;
-  if (Place{block, start} < floor_) return damaged();
-  Taken* units = taken(block);
-  const uint64_t last = std::min<uint64_t>(end, Taken::kUnits);
-  if (units == nullptr || units->anyIn(start, last)) return damaged();
+  if (places_.check(block, start, end) != ArticlePlaces::Verdict::kFree) return damaged();
   // The units are the group's once any of their text has been handed over.
   struct Counting : ArticleSink {
     explicit Counting(ArticleSink& sink) : sink(sink) {}
@@ -111,18 +87,8 @@ Status DictionaryWalk::fetchArticle(const EntryHeader& entry, ArticleSink& sink)
     uint64_t handed = 0;
   } counting(sink);
   const Status status = reader_.fetchArticle(entry, counting);
-  if (status.ok() || counting.handed > 0) {
-    units->set(start, last);
-    groupEnd_ = max(groupEnd_, Place{block, end});
-  }
+  if (status.ok() || counting.handed > 0) places_.take(block, start, end);
   return status;
-}
-
-DictionaryWalk::Taken* DictionaryWalk::taken(uint64_t block) {
-  auto found = taken_.find(block);
-  if (found != taken_.end()) return found->second.get();
-  if (taken_.size() >= kMaxGroupBlocks) return nullptr;
-  return taken_.emplace(block, std::make_unique<Taken>()).first->second.get();
 }
 
 Status DictionaryWalk::finish() const {

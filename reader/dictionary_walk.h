@@ -3,12 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 
 #include "format/layout.h"
 #include "platform/status.h"
 #include "reader/article_blocks.h"
+#include "reader/article_places.h"
 #include "reader/dictionary_reader.h"
 
 namespace zorvak {
@@ -31,10 +30,6 @@ namespace zorvak {
 // with the next entry or group, so that the rest is salvaged.
 class DictionaryWalk : private SectionVisitor {
  public:
-  // A group's articles may lie in at most this many blocks (a sound group of that many holds
-  // more than a quarter of a billion units of text).
-  static constexpr size_t kMaxGroupBlocks = 32768;
-
   explicit DictionaryWalk(DictionaryReader& reader);
   DictionaryWalk(const DictionaryWalk&) = delete;
   DictionaryWalk& operator=(const DictionaryWalk&) = delete;
@@ -59,33 +54,7 @@ class DictionaryWalk : private SectionVisitor {
   Status finish() const;
 
  private:
-  // An article's place: its block and a unit in it, in file order.
-  struct Place {
-    uint64_t block = 0;
-    uint64_t unit = 0;
-    bool operator<(const Place& other) const {
-      return block != other.block ? block < other.block : unit < other.unit;
-    }
-    friend Place max(const Place& a, const Place& b) { return a < b ? b : a; }
-  };
-  // The units of a block that the group's articles have taken, up to the last unit an article
-  // can begin at: two articles that overlap share the later one's first unit, so these are
-  // enough to tell.
-  struct Taken {
-    static constexpr uint64_t kUnits = kBlockUnitLimit + 1;
-    uint64_t words[(kUnits + 63) / 64] = {};
-    bool anyIn(uint64_t from, uint64_t to) const;
-    void set(uint64_t from, uint64_t to);
-    // Bits [first, first + count) of a word, count 1 to 64.
-    static uint64_t rangeMask(uint64_t first, uint64_t count) {
-      return (count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1) << first;
-    }
-  };
-
   Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override;
-  // The units of `block` the group has taken; null when the group has taken units of too many
-  // blocks already.
-  Taken* taken(uint64_t block);
 
   DictionaryReader& reader_;
   uint64_t groupCount_ = 0;
@@ -101,10 +70,7 @@ class DictionaryWalk : private SectionVisitor {
   // The group being walked.
   SectionVisitor* visitor_ = nullptr;
   uint64_t groupEntries_ = 0;
-  Place groupEnd_;  // after the furthest article of the group
-  std::unordered_map<uint64_t, std::unique_ptr<Taken>> taken_;
-  // After the furthest article of the groups before.
-  Place floor_;
+  ArticlePlaces places_;
 };
 
 }  // namespace zorvak

@@ -128,6 +128,29 @@ const Damage kDamages[] = {
     {"block_start",
      [] { return withEntry(u"apple", [](CompiledEntry& e) { e.header.articleBlock = 1; }); },
      "the article of 'apple' is in a block at offset 1, where no block begins"},
+    {"start_past_8192",
+     [] { return withEntry(u"apple", [](CompiledEntry& e) { e.header.articleStart = 8193; }); },
+     "the article of 'apple' begins at unit 8193 of its block, past unit 8192"},
+    {"overlap",
+     [] {
+       CompiledParts parts = readParts(sample());
+       EntryHeader& apple = entryOf(parts, u"apple").header;
+       EntryHeader& apfel = entryOf(parts, u"Apfel").header;
+       apfel.articleBlock = apple.articleBlock;
+       apfel.articleStart = apple.articleStart + 1;
+       return assemble(parts);
+     },
+     "the article of 'apple' overlaps another article of its group"},
+    {"earlier_group",
+     [] {
+       CompiledParts parts = readParts(sample());
+       const EntryHeader apple = entryOf(parts, u"apple").header;
+       EntryHeader& last = parts.groups.back().entries.back().header;
+       last.articleStart = apple.articleStart;
+       last.articleLength = apple.articleLength;
+       return assemble(parts);
+     },
+     "lies before the end of an article of an earlier group"},
     {"empty_article",
      [] { return withEntry(u"apple", [](CompiledEntry& e) { e.header.articleLength = 0; }); },
      "'apple' has an empty article but the location of one"},
@@ -147,6 +170,18 @@ const Damage kDamages[] = {
        return assemble(parts);
      },
      "the alternative headword 'went' leads to 'gx', which no entry has as its headword"},
+    {"long_unit",
+     [] {
+       CompiledParts parts = readParts(sample());
+       CompiledDictionary dictionary;
+       verifyCompiled(sample(), &dictionary);
+       std::string text = dictionary.blocks[0].text;
+       // One unit of four bytes in place of one of one: the unit count stays.
+       text.replace(text.find("round"), 1, "\xC3\xA9\x80\x80");
+       parts.articleData = deflateBytes(text);
+       return assemble(parts);
+     },
+     "article block 0 at offset 0 of the article data: a unit of more than three bytes"},
     {"trailing", [] { return sample() + "x"; },
      "the last section ends at file offset 1894, not at the end of the file (1895)"},
 };
