@@ -1,7 +1,8 @@
-// The decompressor over whole compiled dictionaries, sound or damaged. Whatever the file, the
-// run ends in success or in "error file!" (reads and writes do not fail here). Success means
-// that every entry the header counts was written; and a file that keeps every rule of the
-// format is never taken for damaged.
+// The decompressor and the check over whole compiled dictionaries, sound or damaged. Whatever
+// the file, the decompress ends in success or in "error file!" (reads and writes do not fail
+// here), and success means that every entry the header counts was written. A file that keeps
+// every rule of the format, as the check and the tests' verifier see it, is never taken for
+// damaged.
 //
 // Each input is also run with the checksums of its zlib streams made right again: a mutation
 // inside a stream then reaches the entry parser and the article cutter instead of being stopped
@@ -23,6 +24,7 @@
 #include "fuzz/fuzz_support.h"
 #include "platform/file.h"
 #include "platform/messages.h"
+#include "reader/dictionary_check.h"
 #include "reader/dictionary_reader.h"
 #include "tests/verify.h"
 
@@ -71,6 +73,16 @@ void repairStreams(std::string& file, uint64_t at, uint64_t end) {
   }
 }
 
+// Counts the rules the check finds broken.
+class Violations : public CheckListener {
+ public:
+  bool violation(const std::string&) override {
+    ++count;
+    return true;
+  }
+  uint64_t count = 0;
+};
+
 std::string withStreamsRepaired(const std::string& file) {
   Header header;
   if (file.size() < kHeaderSize ||
@@ -97,8 +109,11 @@ void decompressAndCheck(const std::string& bytes) {
   Counters counters;
   if (status.ok()) status = decompressDictionary(*reader, output, counters);
   reader.reset();
-  input.close();
   output.close();
+  Violations violations;
+  CheckSummary summary;
+  FUZZ_CHECK(checkDictionary(input, violations, &summary).ok());
+  input.close();
 
   testing::CompiledDictionary dictionary;
   const std::vector<std::string> problems = testing::verifyCompiled(bytes, &dictionary);
@@ -106,6 +121,7 @@ void decompressAndCheck(const std::string& bytes) {
     FUZZ_CHECK(status.kind() == StatusKind::kDamagedFile);
     FUZZ_CHECK(std::string(status.message()) == messages::kDamagedFile);
     FUZZ_CHECK(!problems.empty());
+    FUZZ_CHECK(violations.count > 0);
     return;
   }
   FUZZ_CHECK(bytes.size() >= kHeaderSize &&
