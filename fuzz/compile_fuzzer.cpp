@@ -2,7 +2,8 @@
 // without the all-words flag. Input: a code page selector byte, a flags byte (bit 0 all words,
 // bit 1 a word forms file), then the source, and after a separator line the word forms file.
 // Every compile must succeed, leave nothing but its compiled dictionary, give a file that
-// keeps every rule of the format, and decompress cleanly to one line per entry.
+// keeps every rule of the format (as the check and the tests' verifier see it), and decompress
+// cleanly to one line per entry.
 
 #include <algorithm>
 #include <cstdint>
@@ -12,6 +13,8 @@
 
 #include "driver/run.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/file.h"
+#include "reader/dictionary_check.h"
 #include "tests/harness.h"
 #include "tests/verify.h"
 #include "text/codepage.h"
@@ -23,6 +26,17 @@ int32_t codePageFor(uint8_t selector) {
   const std::span<const int32_t> pages = supportedCodePages();
   return pages[selector % pages.size()];
 }
+
+// Prints the rules the check finds broken.
+class Violations : public CheckListener {
+ public:
+  bool violation(const std::string& text) override {
+    std::fprintf(stderr, "check: %s\n", text.c_str());
+    ++count;
+    return true;
+  }
+  uint64_t count = 0;
+};
 
 int run(const std::vector<std::string>& arguments) {
   std::FILE* console = std::fopen("/dev/null", "w");
@@ -66,6 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& problem : problems)
     std::fprintf(stderr, "compiled file: %s\n", problem.c_str());
   FUZZ_CHECK(problems.empty());
+  {
+    File compiled = File::openForReading(source + ".zorvak");
+    Violations violations;
+    CheckSummary summary;
+    FUZZ_CHECK(checkDictionary(compiled, violations, &summary).ok());
+    FUZZ_CHECK(violations.count == 0);
+  }
 
   FUZZ_CHECK(run({source + ".zorvak", "0"}) == 0);
   const std::string text = readFile(source + ".zorvak.txt");
