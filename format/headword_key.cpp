@@ -55,29 +55,46 @@ bool isSeparator(uint16_t unit) {
 
 HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
     : action_(std::make_unique<uint32_t[]>(0x10000)) {
+  // What folding does with each unit before any substitution, worked out once for the process
+  // (it depends on nothing but the character classes); a unit that a substitution may replace
+  // carries kSubstitutable.
+  static const std::unique_ptr<uint32_t[]> base = [] {
+    auto actions = std::make_unique<uint32_t[]>(0x10000);
+    for (uint32_t u = 0; u < 0x10000; ++u) {
+      bool substituted = false;
+      const int32_t folded = foldedByClass(static_cast<uint16_t>(u), &substituted);
+      if (folded == -1) {
+        actions[u] = kDrop;
+      } else if (folded == -2) {
+        actions[u] = kSeparator;
+      } else {
+        actions[u] = static_cast<uint32_t>(folded) | (substituted ? kSubstitutable : 0);
+      }
+    }
+    return actions;
+  }();
   // The items ordered by their from-unit, the first of equal ones first, so that each unit's
-  // substitute is found by a binary search however many items a file brings.
+  // substitute is found by a binary search however many items a file brings; only units that
+  // some item names are looked up.
   std::vector<SubstitutionItem> items = table.items;
   std::stable_sort(
       items.begin(), items.end(),
       [](const SubstitutionItem& a, const SubstitutionItem& b) { return a.from < b.from; });
+  std::vector<bool> named(0x10000, false);
+  for (const SubstitutionItem& item : items)
+    named[item.from] = true;
   for (uint32_t u = 0; u < 0x10000; ++u) {
-    bool substituted = false;
-    const int32_t folded = foldedByClass(static_cast<uint16_t>(u), &substituted);
-    if (folded == -1) {
-      action_[u] = kDrop;
-    } else if (folded == -2) {
-      action_[u] = kSeparator;
-    } else {
-      uint32_t unit = static_cast<uint32_t>(folded);
-      if (substituted) {
+    uint32_t action = base[u];
+    if ((action & kSubstitutable) != 0) {
+      action &= ~kSubstitutable;
+      if (named[action]) {
         const auto item = std::lower_bound(
-            items.begin(), items.end(), unit,
+            items.begin(), items.end(), action,
             [](const SubstitutionItem& a, uint32_t from) { return a.from < from; });
-        if (item != items.end() && item->from == unit) unit = item->to;
+        action = item->to;
       }
-      action_[u] = unit;
     }
+    action_[u] = action;
   }
 }
 
