@@ -1,10 +1,19 @@
 #include "reader/article_blocks.h"
 
+#include <algorithm>
+
 namespace zorvak {
 namespace {
 
 // What a kept block costs besides its text: the slot, its list node and its index entry.
 constexpr size_t kSlotOverhead = 128;
+// Compressed article data read at a time, and how much of it must lie after a block's start
+// for the block to be inflated from the window in one call: a sound block's stream is a few
+// kilobytes.
+constexpr size_t kWindowBytes = size_t{64} << 10;
+constexpr size_t kWindowMargin = size_t{32} << 10;
+// A block's text inflated in one call at most; a longer one is inflated piece by piece.
+constexpr size_t kWholeText = size_t{1} << 20;
 
 }  // namespace
 
@@ -48,12 +57,39 @@ Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
   }
   ++inflations_;
   InflatedBlock block;
-  ZORVAK_RETURN_IF_ERROR(InflatedBlock::inflateHead(input_, key, rule_, scratch_.data(), &block));
+  bool whole = false;
+  ZORVAK_RETURN_IF_ERROR(inflateWhole(key, &block, &whole));
+  if (!whole) {
+    ZORVAK_RETURN_IF_ERROR(InflatedBlock::inflateHead(input_, key, rule_, scratch_.data(), &block));
+  }
   const size_t footprint = block.footprint() + kSlotOverhead;
   slots_.push_front(Slot{key, std::move(block), footprint});
   held_ += footprint;
   byKey_[key] = slots_.begin();
   *slot = slots_.begin();
+  return Status::Ok();
+}
+
+Status ArticleBlocks::inflateWhole(uint64_t key, InflatedBlock* block, bool* whole) {
+  *whole = false;
+  const uint64_t size = input_.size();
+  if (key >= size) return Status::Ok();
+  const uint64_t wanted = std::min<uint64_t>(size, key + kWindowMargin);
+  if (key < windowAt_ || wanted > windowAt_ + window_.size()) {
+    window_.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes, size - key)));
+    size_t got = 0;
+    const Status read = input_.readAt(key, window_.data(), window_.size(), &got);
+    window_.resize(read.ok() ? got : 0);
+    windowAt_ = key;
+    ZORVAK_RETURN_IF_ERROR(read);
+  }
+  const size_t skip = static_cast<size_t>(key - windowAt_);
+  size_t consumed = 0;
+  if (skip < window_.size() &&
+      whole_.inflate(window_.data() + skip, window_.size() - skip, kWholeText, &consumed)) {
+    InflatedBlock::fromText(whole_.text(), whole_.textSize(), rule_, block);
+    *whole = true;
+  }
   return Status::Ok();
 }
 

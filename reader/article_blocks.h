@@ -10,6 +10,7 @@
 #include "platform/status.h"
 #include "reader/inflated_block.h"
 #include "reader/input_reader.h"
+#include "reader/whole_stream.h"
 
 namespace zorvak {
 
@@ -35,7 +36,7 @@ class ArticleSink {
 // in, and so no article is sought by inflating a block that never yields it.
 class ArticleBlocks {
  public:
-  static constexpr size_t kDefaultBudget = size_t{64} << 20;
+  static constexpr size_t kDefaultBudget = size_t{32} << 20;
 
   // Blocks are read through `input`, which ends where the article data ends.
   ArticleBlocks(InputReader& input, uint64_t articleDataOffset, int32_t codePage,
@@ -63,6 +64,10 @@ class ArticleBlocks {
   // The slot of the block at file offset `key`, made the most recently used; its head is
   // inflated when it is not kept.
   Status find(uint64_t key, SlotList::iterator* slot);
+  // Inflates the block at file offset `key` in one call from a window of the article data, and
+  // makes its head; false when that cannot be done (a block whose stream breaks, runs past the
+  // window or yields more than kWholeText), which is then inflated piece by piece.
+  Status inflateWhole(uint64_t key, InflatedBlock* block, bool* whole);
   // Streams units [start, end) of the block at file offset `key` to the sink.
   Status stream(uint64_t key, uint64_t start, uint64_t end, ArticleSink& sink, bool* found);
   // Lets go of the least recently used blocks, all but the first, until the budget holds.
@@ -76,6 +81,9 @@ class ArticleBlocks {
   uint64_t inflations_ = 0;
   SlotList slots_;                // most recently used first
   std::vector<uint8_t> scratch_;  // one inflate call's output
+  std::vector<uint8_t> window_;   // compressed article data from windowAt_ on
+  uint64_t windowAt_ = 0;
+  WholeStream whole_;
   std::unordered_map<uint64_t, SlotList::iterator> byKey_;
 };
 

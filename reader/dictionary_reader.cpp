@@ -54,17 +54,100 @@ Status DictionaryReader::readGroupRecord(uint64_t index, GroupRecord* record) {
 }
 
 Status DictionaryReader::readSection(const GroupRecord& record, SectionVisitor& visitor,
-                                     SectionExtent* extent) {
+                                     SectionExtent* extent, uint64_t end) {
   // The sum wraps like any 64-bit offset; a section past the end of the file yields nothing.
-  return readSectionAt(header_.sectionDataOffset + record.sectionOffset, visitor, extent);
+  return readSectionAt(header_.sectionDataOffset + record.sectionOffset, visitor, extent, end);
+}
+
+Status DictionaryReader::inflateSectionWhole(uint64_t start, uint64_t end, bool* whole,
+                                             size_t* consumed) {
+  *whole = false;
+  if (end == kNone || end <= start || end > input_.size() || end - start > kWholeSectionBytes) {
+    return Status::Ok();
+  }
+  const size_t size = static_cast<size_t>(end - start);
+  sectionBytes_.resize(size);
+  size_t got = 0;
+  ZORVAK_RETURN_IF_ERROR(input_.readAt(start, sectionBytes_.data(), size, &got));
+  if (got == size) {
+    *whole = sectionStream_.inflate(sectionBytes_.data(), size, kWholeSectionText, consumed);
+  }
+  // Large compressed bytes are not kept between sections.
+  if (size > (size_t{256} << 10)) std::vector<uint8_t>().swap(sectionBytes_);
+  return Status::Ok();
+}
+
+Status DictionaryReader::parseSection(const uint8_t* bytes, size_t count, SectionVisitor& visitor,
+                                      bool* stop) {
+  *stop = false;
+  while (count > 0) {
+    bool complete = false;
+    const size_t taken = parser_.take(bytes, count, &complete);
+    bytes += taken;
+    count -= taken;
+    if (complete) ZORVAK_RETURN_IF_ERROR(visitor.visitEntry(parser_.entry(), parser_.headword()));
+    if (parser_.broken()) return Status::DamagedFile(messages::kDamagedFile);
+    if (complete && visitor.done()) {
+      *stop = true;
+      return Status::Ok();
+    }
+  }
+  return Status::Ok();
 }
 
 Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
+                                       SectionExtent* extent, uint64_t end) {
+  bool whole = false;
+  size_t consumed = 0;
+  ZORVAK_RETURN_IF_ERROR(inflateSectionWhole(offset, end, &whole, &consumed));
+  if (!whole) return streamSection(offset, visitor, extent);
+
+  // Counts the entries visited, so that a walk that stops early can be told where.
+  struct Counting : SectionVisitor {
+    explicit Counting(SectionVisitor& visitor) : visitor(visitor) {}
+    Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override {
+      ++visited;
+      return visitor.visitEntry(entry, headword);
+    }
+    bool done() const override { return visitor.done(); }
+    SectionVisitor& visitor;
+    uint64_t visited = 0;
+  } counting(visitor);
+  parser_.reset();
+  bool stop = false;
+  const Status status =
+      parseSection(sectionStream_.text(), sectionStream_.textSize(), counting, &stop);
+  if (stop) return Status::Ok();
+  if (status.ok()) {
+    if (extent != nullptr)
+      *extent = SectionExtent{offset + consumed, sectionStream_.textSize(), true};
+    return parser_.idle() ? Status::Ok() : Status::DamagedFile(messages::kDamagedFile);
+  }
+  // The walk stopped inside the stream: where the stream stood then is what inflating it piece
+  // by piece tells, so it is inflated again that way up to the same entry, without visiting.
+  struct Replay : SectionVisitor {
+    Status visitEntry(const EntryHeader&, const uint16_t*) override {
+      return ++visited == stopAt ? failure : Status::Ok();
+    }
+    uint64_t visited = 0;
+    uint64_t stopAt = 0;
+    Status failure;
+  } replay;
+  if (!parser_.broken()) {
+    replay.stopAt = counting.visited;
+    replay.failure = status;
+  }
+  (void)streamSection(offset, replay, extent);
+  return status;
+}
+
+Status DictionaryReader::streamSection(uint64_t offset, SectionVisitor& visitor,
                                        SectionExtent* extent) {
   parser_.reset();
   ZlibSource source(input_, offset);
   SectionExtent found;
   Status status;
+  bool stop = false;
   for (bool more = true; more && status.ok() && !visitor.done();) {
     size_t produced = 0;
     ZlibSource::Outcome outcome;
@@ -73,16 +156,8 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
       status = Status::DamagedFile(messages::kDamagedFile);
       break;
     }
-    const uint8_t* bytes = sectionOutput_.data();
-    while (produced > 0 && status.ok()) {
-      bool complete = false;
-      const size_t taken = parser_.take(bytes, produced, &complete);
-      bytes += taken;
-      produced -= taken;
-      if (complete) status = visitor.visitEntry(parser_.entry(), parser_.headword());
-      if (parser_.broken()) status = Status::DamagedFile(messages::kDamagedFile);
-      if (complete && status.ok() && visitor.done()) return Status::Ok();
-    }
+    status = parseSection(sectionOutput_.data(), produced, visitor, &stop);
+    if (stop) return Status::Ok();
     found.ended = outcome == ZlibSource::Outcome::kEnd;
     more = !found.ended;
   }

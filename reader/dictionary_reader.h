@@ -13,6 +13,7 @@
 #include "reader/article_blocks.h"
 #include "reader/entry_parser.h"
 #include "reader/input_reader.h"
+#include "reader/whole_stream.h"
 
 namespace zorvak {
 
@@ -58,6 +59,10 @@ class DictionaryReader {
   DictionaryReader(const DictionaryReader&) = delete;
   DictionaryReader& operator=(const DictionaryReader&) = delete;
 
+  // The largest section text, and compressed size, inflated in one call.
+  static constexpr size_t kWholeSectionText = size_t{4} << 20;
+  static constexpr size_t kWholeSectionBytes = size_t{2} << 20;
+
   const Header& header() const { return header_; }
   uint32_t groupCount() const { return header_.groupCount; }
   // The code page of the stored text and of the text a reader writes.
@@ -72,11 +77,16 @@ class DictionaryReader {
   // damaged file when the section's stream breaks or ends inside an entry, after every entry
   // before that point has been handed over; an entry whose headword length is 0 or above
   // kMaxTextUnits ends the section there, as nothing after it can be told apart. `extent`, when
-  // given, receives where the stream lay.
+  // given, receives where the stream lay; for `end`, see readSectionAt.
   Status readSection(const GroupRecord& record, SectionVisitor& visitor,
-                     SectionExtent* extent = nullptr);
-  // The same for the section whose stream begins at file offset `offset`.
-  Status readSectionAt(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent = nullptr);
+                     SectionExtent* extent = nullptr, uint64_t end = kNone);
+  // The same for the section whose stream begins at file offset `offset`. `end`, when the
+  // caller knows it (where the next section begins, or the end of the file), is where the
+  // stream should end: a section whose stream lies whole before it and whose text is at most
+  // kWholeSectionText is then inflated in one call, a few times faster. What the visitor and
+  // `extent` get is the same either way.
+  Status readSectionAt(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent = nullptr,
+                       uint64_t end = kNone);
   // The folded headword of the entry being visited (its folded-headword slot up to the zero
   // unit), zero-terminated; valid during visitEntry only.
   const uint16_t* visitedFolded() const { return parser_.folded(); }
@@ -100,12 +110,23 @@ class DictionaryReader {
  private:
   DictionaryReader(File& file, uint64_t size, const Header& header, size_t blockBudget);
 
+  // Inflates the section stream in [start, end) in one call; false when it is not a sound
+  // stream that ends there, or is too large (then the caller inflates it piece by piece).
+  Status inflateSectionWhole(uint64_t start, uint64_t end, bool* whole, size_t* consumed);
+  // Inflates the section piece by piece (see readSectionAt).
+  Status streamSection(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent);
+  // Hands `count` inflated section bytes to the parser and each entry it completes to the
+  // visitor; *stop once the visitor is done or the walk must end.
+  Status parseSection(const uint8_t* bytes, size_t count, SectionVisitor& visitor, bool* stop);
+
   InputReader input_;
   InputReader articleInput_;  // the file up to the end of the article data
   Header header_;
   ArticleBlocks articles_;
   EntryParser parser_;
   std::vector<uint8_t> sectionOutput_;  // one inflate call's output of a group section
+  std::vector<uint8_t> sectionBytes_;   // a section's compressed bytes, to inflate whole
+  WholeStream sectionStream_;
 };
 
 }  // namespace zorvak

@@ -45,10 +45,12 @@ Status DictionaryWalk::walkGroup(uint64_t index, GroupRecord* record, SectionVis
     at = stated;
   }
 
+  uint64_t end = kNone;
+  ZORVAK_RETURN_IF_ERROR(sectionEnd(index, &end));
   visitor_ = &visitor;
   groupEntries_ = 0;
   SectionExtent extent;
-  const Status read = reader_.readSectionAt(at, *this, &extent);
+  const Status read = reader_.readSectionAt(at, *this, &extent, end);
   visitor_ = nullptr;
   places_.endGroup();
   if (!read.ok() && read.kind() != StatusKind::kDamagedFile) return read;
@@ -58,6 +60,18 @@ Status DictionaryWalk::walkGroup(uint64_t index, GroupRecord* record, SectionVis
   nextSection_ = extent.end;
   if (groupEntries_ != record->entryCount && status.ok()) status = damaged();
   return status;
+}
+
+Status DictionaryWalk::sectionEnd(uint64_t index, uint64_t* end) {
+  *end = reader_.fileSize();
+  if (index + 1 >= groupCount_) return Status::Ok();
+  GroupRecord next;
+  const Status read = reader_.readGroupRecord(index + 1, &next);
+  if (!read.ok() && read.kind() != StatusKind::kDamagedFile) return read;
+  const uint64_t sectionData = reader_.header().sectionDataOffset;
+  const uint64_t start = sectionData + next.sectionOffset;
+  *end = read.ok() && start >= sectionData ? start : kNone;
+  return Status::Ok();
 }
 
 Status DictionaryWalk::visitEntry(const EntryHeader& entry, const uint16_t* headword) {

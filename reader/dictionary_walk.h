@@ -55,6 +55,10 @@ class DictionaryWalk : private SectionVisitor {
 
  private:
   Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override;
+  // Where the section of group `index` should end, for the reader to inflate it in one call:
+  // where the next record's section begins, or the end of the file after the last group.
+  // None when the next record cannot be read; fails when the read fails.
+  Status sectionEnd(uint64_t index, uint64_t* end);
 
   DictionaryReader& reader_;
   uint64_t groupCount_ = 0;

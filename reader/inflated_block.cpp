@@ -137,6 +137,17 @@ Status InflatedBlock::inflateHead(InputReader& input, uint64_t fileOffset, UnitR
   return Status::Ok();
 }
 
+void InflatedBlock::fromText(const uint8_t* text, size_t size, UnitRule rule,
+                             InflatedBlock* block) {
+  *block = InflatedBlock();
+  block->rule_ = rule;
+  const size_t held = std::min(size, kHeldBytes);
+  block->bytes_.assign(text, text + held);
+  if (rule == UnitRule::kUtf8) block->chunks_.reserve((held + kChunkBytes - 1) / kChunkBytes);
+  block->countUnits(0);
+  block->end_ = size <= kHeldBytes ? End::kComplete : End::kCut;
+}
+
 void InflatedBlock::countUnits(size_t from) {
   switch (rule_) {
     case UnitRule::kByte:

@@ -63,6 +63,10 @@ class InflatedBlock {
   static Status inflateHead(InputReader& input, uint64_t fileOffset, UnitRule rule,
                             uint8_t* scratch, InflatedBlock* block);
 
+  // The head of a block whose whole text, `size` bytes at `text`, is known (its stream inflated
+  // in one call): the same head inflateHead gives for that stream.
+  static void fromText(const uint8_t* text, size_t size, UnitRule rule, InflatedBlock* block);
+
   // Units begun in the head: each has at least its first byte held.
   uint64_t units() const { return units_; }
   End end() const { return end_; }
