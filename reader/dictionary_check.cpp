@@ -15,6 +15,7 @@
 #include "reader/inflated_block.h"
 #include "reader/input_reader.h"
 #include "reader/stored_text.h"
+#include "reader/whole_stream.h"
 #include "reader/zlib_source.h"
 #include "text/codepage.h"
 
@@ -26,6 +27,11 @@ constexpr size_t kBatchUnits = size_t{256} << 10;
 constexpr size_t kBatchQueries = 16384;
 // The block cache of a check: the blocks of one group's articles.
 constexpr size_t kBlockBudget = size_t{16} << 20;
+// Article data read at a time, and how much of a window must be left for the next block to be
+// inflated from it in one call; a block's text inflated in one call at most.
+constexpr size_t kBlockWindow = size_t{1} << 20;
+constexpr size_t kBlockWindowMargin = size_t{256} << 10;
+constexpr size_t kWholeBlockText = size_t{1} << 20;
 // The lookups fetch no articles.
 constexpr size_t kLookupBlockBudget = size_t{1} << 20;
 
@@ -183,64 +189,101 @@ class Checker : private SectionVisitor {
     return Status::Ok();
   }
 
+  // Counts the units of a block's text and notes its reference marks, piece by piece.
+  struct BlockCount {
+    UnitRule rule;
+    uint64_t block;
+    std::vector<Mark>& marks;
+    uint64_t units = 0;
+    uint64_t bytes = 0;
+    uint8_t pairLow = 0;
+    uint64_t unitBytes = 0;  // of the last UTF-8 unit so far
+    bool longUnit = false;   // a UTF-8 unit of more than three bytes, or one begun before
+
+    void take(const uint8_t* text, size_t count) {
+      for (size_t i = 0; i < count; ++i, ++bytes) {
+        const uint8_t byte = text[i];
+        if (rule == UnitRule::kPair) {
+          // A unit begins at every even byte; it is a reference mark when it is 08 00.
+          if (bytes % 2 == 0) {
+            pairLow = byte;
+            ++units;
+          } else if (pairLow == kReferenceMark && byte == 0) {
+            marks.push_back(Mark{block, units - 1});
+          }
+          continue;
+        }
+        const bool starts = rule == UnitRule::kByte || (byte & 0xC0) != 0x80;
+        if (byte == kReferenceMark) marks.push_back(Mark{block, units});
+        if (rule == UnitRule::kUtf8) {
+          // Each unit is one to three bytes, from the block's first byte on.
+          unitBytes = starts ? 1 : unitBytes + 1;
+          if (!starts && (units == 0 || unitBytes > 3)) longUnit = true;
+        }
+        if (starts) ++units;
+      }
+    }
+  };
+
   Status checkBlocks() {
     const UnitRule rule = unitRuleFor(static_cast<int32_t>(header_.codePage));
     std::vector<uint8_t> out(ZlibSource::kOutputSize);
+    // The article data is read in windows, and each block that lies whole in one is inflated
+    // in one call; the others (a very long article, a broken stream) piece by piece.
+    std::vector<uint8_t> window;
+    uint64_t windowAt = 0;
+    WholeStream whole;
     uint64_t at = header_.articleDataOffset;
     while (at < header_.groupTableOffset) {
-      ZlibSource source(*input_, at);
-      uint64_t units = 0;
-      uint8_t pairLow = 0;
-      // With UTF-8 each unit is one to three bytes, from the block's first byte on.
-      uint64_t unitBytes = 0;
-      bool longUnit = false;
-      ZlibSource::Outcome outcome = ZlibSource::Outcome::kMore;
-      while (outcome == ZlibSource::Outcome::kMore) {
-        size_t produced = 0;
-        ZORVAK_RETURN_IF_ERROR(source.inflateStep(out.data(), &produced, &outcome));
-        const uint64_t first = source.inflatedBytes() - produced;
-        for (size_t i = 0; i < produced; ++i) {
-          const uint8_t byte = out[i];
-          bool starts = false;
-          if (rule == UnitRule::kPair) {
-            // A unit begins at every even byte; it is a reference mark when it is 08 00.
-            if ((first + i) % 2 == 0) {
-              starts = true;
-              pairLow = byte;
-            } else if (pairLow == kReferenceMark && byte == 0) {
-              marks_.push_back(Mark{blocks_.size(), units - 1});
-            }
-          } else {
-            starts = rule == UnitRule::kByte || (byte & 0xC0) != 0x80;
-            if (byte == kReferenceMark) marks_.push_back(Mark{blocks_.size(), units});
-            if (rule == UnitRule::kUtf8) {
-              unitBytes = starts ? 1 : unitBytes + 1;
-              if (!starts && (units == 0 || unitBytes > 3)) longUnit = true;
-            }
-          }
-          if (starts) ++units;
+      if (at + kBlockWindowMargin > windowAt + window.size() &&
+          windowAt + window.size() < header_.groupTableOffset) {
+        windowAt = at;
+        window.resize(
+            static_cast<size_t>(std::min<uint64_t>(kBlockWindow, header_.groupTableOffset - at)));
+        size_t got = 0;
+        ZORVAK_RETURN_IF_ERROR(input_->readAt(at, window.data(), window.size(), &got));
+        window.resize(got);
+      }
+      BlockCount count{rule, blocks_.size(), marks_};
+      uint64_t end = 0;
+      bool complete = false;
+      size_t consumed = 0;
+      const size_t skip = static_cast<size_t>(at - windowAt);
+      if (skip < window.size() &&
+          whole.inflate(window.data() + skip, window.size() - skip, kWholeBlockText, &consumed)) {
+        count.take(whole.text(), whole.textSize());
+        end = at + consumed;
+        complete = true;
+      } else {
+        ZlibSource source(*input_, at);
+        ZlibSource::Outcome outcome = ZlibSource::Outcome::kMore;
+        while (outcome == ZlibSource::Outcome::kMore) {
+          size_t produced = 0;
+          ZORVAK_RETURN_IF_ERROR(source.inflateStep(out.data(), &produced, &outcome));
+          count.take(out.data(), produced);
         }
+        end = source.endOffset();
+        complete = outcome == ZlibSource::Outcome::kEnd;
       }
       const uint64_t offset = at - header_.articleDataOffset;
-      if (outcome == ZlibSource::Outcome::kBroken ||
-          source.endOffset() > header_.groupTableOffset) {
+      if (!complete || end > header_.groupTableOffset) {
         flag(format("article block %" PRIu64 " at offset %" PRIu64
                     " of the article data: not a complete zlib stream inside the article data",
                     static_cast<uint64_t>(blocks_.size()), offset));
         return Status::Ok();
       }
-      if (longUnit && !flag(format("article block %" PRIu64 " at offset %" PRIu64
-                                   " of the article data: a unit of more than three bytes",
-                                   static_cast<uint64_t>(blocks_.size()), offset))) {
+      if (count.longUnit && !flag(format("article block %" PRIu64 " at offset %" PRIu64
+                                         " of the article data: a unit of more than three bytes",
+                                         static_cast<uint64_t>(blocks_.size()), offset))) {
         return Status::Ok();
       }
-      blocks_.push_back(Block{offset, units});
-      summary_.articleText += source.inflatedBytes();
-      if (source.inflatedBytes() > summary_.largestBlockText || blocks_.size() == 1) {
-        summary_.largestBlockText = source.inflatedBytes();
+      blocks_.push_back(Block{offset, count.units});
+      summary_.articleText += count.bytes;
+      if (count.bytes > summary_.largestBlockText || blocks_.size() == 1) {
+        summary_.largestBlockText = count.bytes;
         summary_.largestBlockOffset = offset;
       }
-      at = source.endOffset();
+      at = end;
     }
     summary_.blocks = blocks_.size();
     summary_.articleBytes = header_.groupTableOffset - header_.articleDataOffset;
@@ -285,7 +328,15 @@ class Checker : private SectionVisitor {
       entryOffset_ = 0;
       previousFolded_.clear();
       SectionExtent extent;
-      Status status = reader_->readSection(record, *this, &extent);
+      // The section should end where the next one begins.
+      uint64_t sectionStop = summary_.fileSize;
+      if (group + 1 < records_) {
+        GroupRecord next;
+        const Status read = reader_->readGroupRecord(group + 1, &next);
+        if (read.kind() == StatusKind::kInputOutput) return read;
+        sectionStop = read.ok() ? header_.sectionDataOffset + next.sectionOffset : kNone;
+      }
+      Status status = reader_->readSection(record, *this, &extent, sectionStop);
       places_.endGroup();
       if (stopped_) break;
       if (status.kind() == StatusKind::kInputOutput) return status;

@@ -167,6 +167,17 @@ Status HeadwordLookup::groupRecord(uint64_t index, GroupRecord* record) {
   return Status::Ok();
 }
 
+Status HeadwordLookup::sectionEnd(uint64_t index, uint64_t* end) {
+  *end = reader_.fileSize();
+  if (index + 1 >= reader_.groupCount()) return Status::Ok();
+  GroupRecord next;
+  Status status = groupRecord(index + 1, &next);
+  if (status.kind() == StatusKind::kInputOutput) return status;
+  // Without a sound next record the section is inflated piece by piece.
+  *end = status.ok() ? reader_.header().sectionDataOffset + next.sectionOffset : kNone;
+  return Status::Ok();
+}
+
 Status HeadwordLookup::findGroup(uint32_t key, uint64_t* index, GroupRecord* record, bool* found) {
   *found = false;
   uint64_t low = 0;
@@ -230,7 +241,9 @@ Status HeadwordLookup::findEntries(const std::vector<Query>& queries,
         representative.push_back(slots.back());
       }
       MergeVisitor visitor(reader_, distinct, slots, *found);
-      status = reader_.readSection(record, visitor);
+      uint64_t sectionStop = kNone;
+      status = sectionEnd(index, &sectionStop);
+      if (status.ok()) status = reader_.readSection(record, visitor, nullptr, sectionStop);
       for (size_t i = run; i < end; ++i) {
         if (representative[i - run] != order[i])
           (*found)[order[i]] = (*found)[representative[i - run]];
@@ -368,7 +381,9 @@ Status HeadwordLookup::listPrefix(const Query& prefix,
     ZORVAK_RETURN_IF_ERROR(findGroup(prefix.key, &index, &record, &found));
     if (!found) return Status::Ok();
     PrefixVisitor visitor(reader_, folded, false, take);
-    return reader_.readSection(record, visitor);
+    uint64_t end = kNone;
+    ZORVAK_RETURN_IF_ERROR(sectionEnd(index, &end));
+    return reader_.readSection(record, visitor, nullptr, end);
   }
   // One folded unit: every group whose key begins with it holds only such headwords; none:
   // every group.
@@ -379,7 +394,9 @@ Status HeadwordLookup::listPrefix(const Query& prefix,
     ZORVAK_RETURN_IF_ERROR(reader_.readGroupRecord(index, &record));
     if (record.key > last) break;
     PrefixVisitor visitor(reader_, folded, true, take);
-    ZORVAK_RETURN_IF_ERROR(reader_.readSection(record, visitor));
+    uint64_t end = kNone;
+    ZORVAK_RETURN_IF_ERROR(sectionEnd(index, &end));
+    ZORVAK_RETURN_IF_ERROR(reader_.readSection(record, visitor, nullptr, end));
   }
   return Status::Ok();
 }

@@ -116,6 +116,9 @@ class HeadwordLookup {
   // Group record `index`, through a small cache that keeps the records a binary search reads
   // most (those near the middle of the table).
   Status groupRecord(uint64_t index, GroupRecord* record);
+  // Where the section of group `index` should end: where the next one begins, or at the end of
+  // the file; none when the next record cannot be read.
+  Status sectionEnd(uint64_t index, uint64_t* end);
   // Fetches the article of `match` and tells whether it is an alternative headword's.
   Status readMatchArticle(Match* match, size_t* held);
 
