@@ -1,5 +1,7 @@
 #include "reader/entry_parser.h"
 
+#include "format/coding.h"
+
 namespace zorvak {
 namespace {
 
@@ -38,9 +40,39 @@ void EntryParser::reset() {
   fieldUnits_ = 0;
 }
 
+size_t EntryParser::takeWhole(const uint8_t* bytes, size_t count, bool* complete) {
+  const uint32_t length = decodeFixed32(bytes);
+  if (length == 0 || length > kMaxTextUnits) {
+    // As unit by unit: the length is read, and nothing after it can be told apart.
+    fieldUnits_ = 0;
+    headword_[0] = 0;
+    folded_[0] = 0;
+    entry_.headwordLength = length;
+    broken_ = true;
+    return count;
+  }
+  const size_t size = kEntryHeaderSize + 4 * size_t{length};
+  if (count < size) return 0;
+  entry_ = decodeEntryHeader(bytes);
+  for (uint32_t i = 0; i < length; ++i) {
+    headword_[i] = decodeFixed16(bytes + kEntryHeaderSize + 2 * i);
+    folded_[i] = decodeFixed16(bytes + kEntryHeaderSize + 2 * (length + i));
+  }
+  headword_[length] = 0;
+  folded_[length] = 0;
+  fieldUnits_ = length;
+  *complete = true;
+  return size;
+}
+
 size_t EntryParser::take(const uint8_t* bytes, size_t count, bool* complete) {
   *complete = false;
   if (broken_) return count;
+  // An entry that lies whole in the bytes is taken at once.
+  if (step_ == kLengthLow && !pending_ && count >= kEntryHeaderSize) {
+    const size_t taken = takeWhole(bytes, count, complete);
+    if (taken > 0) return taken;
+  }
   for (size_t i = 0; i < count; ++i) {
     if (!pending_ && step_ >= kHeadword && count - i >= 2) i += takeText(bytes + i, count - i);
     if (i == count) break;

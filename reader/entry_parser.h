@@ -35,6 +35,9 @@ class EntryParser {
   const uint16_t* folded() const { return folded_; }
 
  private:
+  // At the start of an entry: takes the entry whole when `count` bytes hold it, as unit by unit
+  // would; returns the bytes taken, 0 when the entry goes on past them.
+  size_t takeWhole(const uint8_t* bytes, size_t count, bool* complete);
   // Stores the text units of the current field that are whole in `bytes`, all but the field's
   // last; returns the bytes taken.
   size_t takeText(const uint8_t* bytes, size_t count);
