@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -201,26 +202,41 @@ class Checker : private SectionVisitor {
     bool longUnit = false;   // a UTF-8 unit of more than three bytes, or one begun before
 
     void take(const uint8_t* text, size_t count) {
-      for (size_t i = 0; i < count; ++i, ++bytes) {
-        const uint8_t byte = text[i];
-        if (rule == UnitRule::kPair) {
-          // A unit begins at every even byte; it is a reference mark when it is 08 00.
-          if (bytes % 2 == 0) {
-            pairLow = byte;
-            ++units;
-          } else if (pairLow == kReferenceMark && byte == 0) {
-            marks.push_back(Mark{block, units - 1});
-          }
-          continue;
+      const uint8_t* end = text + count;
+      if (rule == UnitRule::kByte) {
+        // One byte a unit; a mark is one byte, found by memchr.
+        for (const uint8_t* p = text;; ++p) {
+          p = static_cast<const uint8_t*>(
+              std::memchr(p, kReferenceMark, static_cast<size_t>(end - p)));
+          if (p == nullptr) break;
+          marks.push_back(Mark{block, units + static_cast<uint64_t>(p - text)});
         }
-        const bool starts = rule == UnitRule::kByte || (byte & 0xC0) != 0x80;
-        if (byte == kReferenceMark) marks.push_back(Mark{block, units});
-        if (rule == UnitRule::kUtf8) {
+        units += count;
+        bytes += count;
+        return;
+      }
+      if (rule == UnitRule::kUtf8) {
+        for (size_t i = 0; i < count; ++i) {
+          const uint8_t byte = text[i];
+          const bool starts = (byte & 0xC0) != 0x80;
+          if (byte == kReferenceMark) marks.push_back(Mark{block, units});
           // Each unit is one to three bytes, from the block's first byte on.
           unitBytes = starts ? 1 : unitBytes + 1;
-          if (!starts && (units == 0 || unitBytes > 3)) longUnit = true;
+          longUnit |= !starts && (units == 0 || unitBytes > 3);
+          units += starts;
         }
-        if (starts) ++units;
+        bytes += count;
+        return;
+      }
+      // Two bytes a unit: a unit begins at every even byte; it is a mark when it is 08 00.
+      for (size_t i = 0; i < count; ++i, ++bytes) {
+        const uint8_t byte = text[i];
+        if (bytes % 2 == 0) {
+          pairLow = byte;
+          ++units;
+        } else if (pairLow == kReferenceMark && byte == 0) {
+          marks.push_back(Mark{block, units - 1});
+        }
       }
     }
   };
@@ -400,11 +416,12 @@ class Checker : private SectionVisitor {
     entryOffset_ += kEntryHeaderSize + 4 * uint64_t{entry.headwordLength};
     const std::u16string text(reinterpret_cast<const char16_t*>(headword), entry.headwordLength);
     const uint16_t* slot = reader_->visitedFolded();
-    std::u16string stored;
-    for (uint32_t i = 0; i < entry.headwordLength && slot[i] != 0; ++i)
-      stored.push_back(slot[i]);
+    size_t foldedLength = 0;
+    while (foldedLength < entry.headwordLength && slot[foldedLength] != 0)
+      ++foldedLength;
+    const std::u16string stored(reinterpret_cast<const char16_t*>(slot), foldedLength);
 
-    const Query query = lookup_->prepareStored(text);
+    Query query = lookup_->prepareStored(text);
     if (query.key != key_ && !flag(where(place) + ": headword " + quoted(text) +
                                    format(" has the key %08X, not its group's", query.key))) {
       return Status::Ok();
@@ -425,7 +442,7 @@ class Checker : private SectionVisitor {
 
     pendingUnits_ += text.size();
     pendingEntries_.push_back(PendingEntry{place, entry});
-    entryQueries_.push_back(query);
+    entryQueries_.push_back(std::move(query));
     if (pendingUnits_ > kBatchUnits || entryQueries_.size() >= kBatchQueries) {
       ZORVAK_RETURN_IF_ERROR(flushEntries());
     }
