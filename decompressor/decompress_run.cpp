@@ -14,13 +14,15 @@ constexpr size_t kOutputCapacity = size_t{1} << 20;
 
 }  // namespace
 
-DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress)
+DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress,
+                             size_t workers)
     : walk_(reader),
       output_(output, kOutputCapacity, messages::kWriteOutput),
       article_(output_, reader.codePage()),
       progress_(progress),
       codePage_(reader.codePage()) {
   encoderReset(encoder_);
+  walk_.prefetch(workers);
 }
 
 DecompressRun::~DecompressRun() {

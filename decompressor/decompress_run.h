@@ -24,7 +24,9 @@ namespace zorvak {
 // than it holds; articles are written as they arrive, never held whole.
 class DecompressRun : private SectionVisitor {
  public:
-  DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress);
+  // `workers` threads inflate ahead of the writing (see DictionaryWalk::prefetch).
+  DecompressRun(DictionaryReader& reader, File& output, DecompressProgress& progress,
+                size_t workers = 0);
   ~DecompressRun() override;
   DecompressRun(const DecompressRun&) = delete;
   DecompressRun& operator=(const DecompressRun&) = delete;

@@ -4,8 +4,9 @@
 
 namespace zorvak {
 
-Status decompressDictionary(DictionaryReader& reader, File& output, DecompressProgress& progress) {
-  DecompressRun run(reader, output, progress);
+Status decompressDictionary(DictionaryReader& reader, File& output, DecompressProgress& progress,
+                            size_t workers) {
+  DecompressRun run(reader, output, progress, workers);
   return run.decompressDictionary();
 }
 

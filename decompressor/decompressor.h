@@ -1,6 +1,8 @@
 #ifndef ZORVAK_DECOMPRESSOR_DECOMPRESSOR_H_
 #define ZORVAK_DECOMPRESSOR_DECOMPRESSOR_H_
 
+#include <cstddef>
+
 #include "decompressor/decompress_progress.h"
 #include "platform/file.h"
 #include "platform/status.h"
@@ -16,7 +18,11 @@ namespace zorvak {
 // the table holds is reported; when a group section or an article could not be inflated, or a
 // section ended inside an entry, the result is a damaged-file status once all is written. An
 // input/output status means the text is incomplete.
-Status decompressDictionary(DictionaryReader& reader, File& output, DecompressProgress& progress);
+//
+// `workers` threads inflate sections and article blocks ahead of the writing; none: all in the
+// caller's thread. The text is the same for any number.
+Status decompressDictionary(DictionaryReader& reader, File& output, DecompressProgress& progress,
+                            size_t workers = 0);
 
 // Whether the text a decompress wrote belongs in place of the input's ".txt": after success and
 // after a salvage, not after a failed read or write.

@@ -83,6 +83,12 @@ size_t compressionWorkers(const RunSettings& settings) {
   return threads == 1 ? 0 : std::min(threads, kMaxThreads);
 }
 
+// Threads besides the run's own, which writes the text, that inflate ahead of it.
+size_t inflationWorkers(const RunSettings& settings) {
+  const size_t threads = settings.threads != 0 ? settings.threads : WorkerPool::hardwareThreads();
+  return std::min(threads, kMaxThreads) - 1;
+}
+
 Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
                         CompileFiles& files, std::FILE* console) {
   DictionaryCompiler compiler(settings.codePage, settings.allWords, wordForms, files,
@@ -139,7 +145,7 @@ int runDecompress(const RunSettings& settings, std::FILE* console) {
   // A file rejected as a whole leaves an existing text as it was.
   if (!status.ok()) return fail(console, status);
   DecompressProgressLines progress(console);
-  status = decompressDictionary(*reader, output, progress);
+  status = decompressDictionary(*reader, output, progress, inflationWorkers(settings));
   reader.reset();
   input.close();
   if (!decompressedTextIsKept(status)) return fail(console, status);

@@ -58,7 +58,15 @@ Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
   ++inflations_;
   InflatedBlock block;
   bool whole = false;
-  ZORVAK_RETURN_IF_ERROR(inflateWhole(key, &block, &whole));
+  if (offered_ != nullptr) {
+    auto offered = offered_->find(key);
+    if (offered != offered_->end()) {
+      block = std::move(offered->second);
+      offered_->erase(offered);
+      whole = true;
+    }
+  }
+  if (!whole) ZORVAK_RETURN_IF_ERROR(inflateWhole(key, &block, &whole));
   if (!whole) {
     ZORVAK_RETURN_IF_ERROR(InflatedBlock::inflateHead(input_, key, rule_, scratch_.data(), &block));
   }
@@ -86,7 +94,8 @@ Status ArticleBlocks::inflateWhole(uint64_t key, InflatedBlock* block, bool* who
   const size_t skip = static_cast<size_t>(key - windowAt_);
   size_t consumed = 0;
   if (skip < window_.size() &&
-      whole_.inflate(window_.data() + skip, window_.size() - skip, kWholeText, &consumed)) {
+      whole_.inflate(window_.data() + skip, window_.size() - skip, kWholeText, &consumed) &&
+      InflatedBlock::fromTextAgrees(whole_.textSize())) {
     InflatedBlock::fromText(whole_.text(), whole_.textSize(), rule_, block);
     *whole = true;
   }

@@ -48,6 +48,10 @@ class ArticleBlocks {
   // out not to be found. Fails when a read fails or the sink fails.
   Status fetch(uint64_t block, uint32_t start, uint32_t length, ArticleSink& sink, bool* found);
 
+  // Heads inflated elsewhere (ahead, on another thread) that a fetch takes, by file offset,
+  // instead of inflating them; null for none. The map must live until the next call.
+  void offer(std::unordered_map<uint64_t, InflatedBlock>* heads) { offered_ = heads; }
+
   // Inflations of blocks so far: heads (again after they were let go) and streamed articles.
   uint64_t inflations() const { return inflations_; }
   // Memory held by the kept blocks.
@@ -85,6 +89,7 @@ class ArticleBlocks {
   uint64_t windowAt_ = 0;
   WholeStream whole_;
   std::unordered_map<uint64_t, SlotList::iterator> byKey_;
+  std::unordered_map<uint64_t, InflatedBlock>* offered_ = nullptr;
 };
 
 }  // namespace zorvak

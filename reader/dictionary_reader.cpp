@@ -99,7 +99,19 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
                                        SectionExtent* extent, uint64_t end) {
   bool whole = false;
   size_t consumed = 0;
-  ZORVAK_RETURN_IF_ERROR(inflateSectionWhole(offset, end, &whole, &consumed));
+  const uint8_t* text = nullptr;
+  size_t textSize = 0;
+  if (prefetched_ != nullptr && prefetched_->sectionWhole && prefetched_->sectionStart == offset &&
+      prefetched_->sectionEnd == end) {
+    whole = true;
+    consumed = prefetched_->sectionConsumed;
+    text = prefetched_->sectionText.data();
+    textSize = prefetched_->sectionText.size();
+  } else {
+    ZORVAK_RETURN_IF_ERROR(inflateSectionWhole(offset, end, &whole, &consumed));
+    text = sectionStream_.text();
+    textSize = sectionStream_.textSize();
+  }
   if (!whole) return streamSection(offset, visitor, extent);
 
   // Counts the entries visited, so that a walk that stops early can be told where.
@@ -115,12 +127,10 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
   } counting(visitor);
   parser_.reset();
   bool stop = false;
-  const Status status =
-      parseSection(sectionStream_.text(), sectionStream_.textSize(), counting, &stop);
+  const Status status = parseSection(text, textSize, counting, &stop);
   if (stop) return Status::Ok();
   if (status.ok()) {
-    if (extent != nullptr)
-      *extent = SectionExtent{offset + consumed, sectionStream_.textSize(), true};
+    if (extent != nullptr) *extent = SectionExtent{offset + consumed, textSize, true};
     return parser_.idle() ? Status::Ok() : Status::DamagedFile(messages::kDamagedFile);
   }
   // The walk stopped inside the stream: where the stream stood then is what inflating it piece
@@ -166,6 +176,22 @@ Status DictionaryReader::streamSection(uint64_t offset, SectionVisitor& visitor,
   if (extent != nullptr) *extent = found;
   if (status.ok() && !parser_.idle()) status = Status::DamagedFile(messages::kDamagedFile);
   return status;
+}
+
+void DictionaryReader::prefetchGroups(size_t workers, uint64_t groups) {
+  prefetched_ = nullptr;
+  articles_.offer(nullptr);
+  prefetch_.reset();
+  if (workers > 0) {
+    prefetch_ = std::make_unique<GroupPrefetch>(input_, articleInput_, header_, groups, workers);
+  }
+}
+
+Status DictionaryReader::arriveAtGroup(uint64_t index) {
+  if (prefetch_ == nullptr) return Status::Ok();
+  prefetched_ = prefetch_->arrive(index);
+  articles_.offer(prefetched_ != nullptr ? &prefetched_->heads : nullptr);
+  return prefetched_ != nullptr ? prefetched_->status : Status::Ok();
 }
 
 Status DictionaryReader::readSubstitutionTable(SubstitutionTable* table) {

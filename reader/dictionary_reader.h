@@ -12,6 +12,7 @@
 #include "platform/status.h"
 #include "reader/article_blocks.h"
 #include "reader/entry_parser.h"
+#include "reader/group_prefetch.h"
 #include "reader/input_reader.h"
 #include "reader/whole_stream.h"
 
@@ -104,6 +105,14 @@ class DictionaryReader {
   // handed over before the damage shows.
   Status fetchArticle(const EntryHeader& entry, ArticleSink& sink);
 
+  // From now on, group sections and the article blocks their entries name are inflated on
+  // `workers` threads a few groups ahead of a walk through the first `groups` records in file
+  // order, which tells the reader of each group it comes to with arriveAtGroup. With no
+  // workers nothing changes. What the reader yields is the same either way.
+  void prefetchGroups(size_t workers, uint64_t groups);
+  // The walk comes to group `index`; fails when a read ahead for it failed.
+  Status arriveAtGroup(uint64_t index);
+
   // The block cache, for what it can tell about its work.
   const ArticleBlocks& articleBlocks() const { return articles_; }
 
@@ -127,6 +136,8 @@ class DictionaryReader {
   std::vector<uint8_t> sectionOutput_;  // one inflate call's output of a group section
   std::vector<uint8_t> sectionBytes_;   // a section's compressed bytes, to inflate whole
   WholeStream sectionStream_;
+  PrefetchedGroup* prefetched_ = nullptr;    // what was inflated ahead for the current group
+  std::unique_ptr<GroupPrefetch> prefetch_;  // last: it reads through the members above
 };
 
 }  // namespace zorvak

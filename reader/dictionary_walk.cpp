@@ -26,6 +26,7 @@ DictionaryWalk::DictionaryWalk(DictionaryReader& reader) : reader_(reader) {
 Status DictionaryWalk::walkGroup(uint64_t index, GroupRecord* record, SectionVisitor& visitor) {
   *record = GroupRecord{};
   ZORVAK_RETURN_IF_ERROR(reader_.readGroupRecord(index, record));
+  ZORVAK_RETURN_IF_ERROR(reader_.arriveAtGroup(index));
   Status status;
   if (index > 0 && record->key <= lastKey_) status = damaged();
   lastKey_ = record->key;

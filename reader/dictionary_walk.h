@@ -38,6 +38,10 @@ class DictionaryWalk : private SectionVisitor {
   // the section data, whatever the header's group count says.
   uint64_t groupCount() const { return groupCount_; }
 
+  // Lets `workers` threads inflate the sections and blocks of the next groups ahead of the walk
+  // (see DictionaryReader::prefetchGroups); the walk yields the same.
+  void prefetch(size_t workers) { reader_.prefetchGroups(workers, groupCount_); }
+
   // Reads record `index` (0, 1, ... in turn) into *record and hands the entries of its section
   // to `visitor`; the visitor fetches their articles with fetchArticle. A damaged-file status
   // when the group breaks a rule; an input/output status (or the visitor's failure) when the

@@ -66,6 +66,9 @@ class InflatedBlock {
   // The head of a block whose whole text, `size` bytes at `text`, is known (its stream inflated
   // in one call): the same head inflateHead gives for that stream.
   static void fromText(const uint8_t* text, size_t size, UnitRule rule, InflatedBlock* block);
+  // Whether fromText gives for a text of `size` bytes what inflateHead gives: not for a text of
+  // exactly kHeldBytes, whose end inflateHead sees or not depending on how the input falls.
+  static bool fromTextAgrees(size_t size) { return size != kHeldBytes; }
 
   // Units begun in the head: each has at least its first byte held.
   uint64_t units() const { return units_; }

@@ -153,9 +153,9 @@ TEST_P(RoundTrip, TextCompilesBackToTheSameDictionary) {
   EXPECT_EQ(folder.read("b.txt.zorvak.txt"), text);
 }
 
-// With word forms and the all-words flag, the compiled file and every progress line are the
-// same whatever the number of threads that compress.
-TEST_P(RoundTrip, EveryThreadCountCompilesTheSameFile) {
+// With word forms and the all-words flag, the compiled file, the text written back and every
+// progress line are the same whatever the number of threads that compress or inflate.
+TEST_P(RoundTrip, EveryThreadCountGivesTheSameFileAndText) {
   const Family& family = GetParam();
   ScratchFolder folder;
   const std::u16string source = makeSource(family, 3000, 11);
@@ -184,6 +184,18 @@ TEST_P(RoundTrip, EveryThreadCountCompilesTheSameFile) {
     }
     EXPECT_EQ(folder.read("a.txt.zorvak"), expected) << threads << " threads";
     EXPECT_EQ(result.output, expectedOutput) << threads << " threads";
+  }
+  std::string text, textOutput;
+  for (const char* threads : {"1", "2", "8"}) {
+    RunResult result = folder.run({"--threads", threads, "a.txt.zorvak", "0"});
+    ASSERT_EQ(result.status, 0) << result.output;
+    if (text.empty()) {
+      text = folder.read("a.txt.zorvak.txt");
+      textOutput = result.output;
+      continue;
+    }
+    EXPECT_EQ(folder.read("a.txt.zorvak.txt"), text) << threads << " threads";
+    EXPECT_EQ(result.output, textOutput) << threads << " threads";
   }
 }
 
@@ -225,8 +237,23 @@ std::string compiledSample(const ScratchFolder& folder) {
 
 // What a damaged file may give: the exit status 0 or 1 and nothing but progress lines before
 // "error file!"; the text is in place exactly when the header was taken (a group was read).
-void expectSalvaged(const ScratchFolder& folder, const std::string& what, bool mustFail) {
+// With `threads`, the same status, lines and text with one thread and with that many.
+void expectSalvaged(const ScratchFolder& folder, const std::string& what, bool mustFail,
+                    const char* threads = nullptr) {
   RunResult result = folder.run({"d.zorvak", "0"});
+  if (threads != nullptr) {
+    const auto text = [&] {
+      return folder.exists("d.zorvak.txt") ? folder.read("d.zorvak.txt") : "";
+    };
+    const std::string first = text();
+    for (const char* count : {"1", threads}) {
+      std::remove(folder.file("d.zorvak.txt").c_str());
+      const RunResult other = folder.run({"--threads", count, "d.zorvak", "0"});
+      EXPECT_EQ(other.status, result.status) << what << ", " << count << " threads";
+      EXPECT_EQ(other.output, result.output) << what << ", " << count << " threads";
+      EXPECT_EQ(text(), first) << what << ", " << count << " threads";
+    }
+  }
   ASSERT_TRUE(result.status == 0 || result.status == 1) << what << " status " << result.status;
   if (mustFail) {
     EXPECT_EQ(result.status, 1) << what;
@@ -269,7 +296,7 @@ TEST(DamagedDictionary, FlippedBytesNeverCrashTheDecompressor) {
     }
     folder.write("d.zorvak", damaged);
     std::remove(folder.file("d.zorvak.txt").c_str());
-    expectSalvaged(folder, what, false);
+    expectSalvaged(folder, what, false, "8");
   }
 }
 

@@ -1,0 +1,177 @@
+#include "reader/group_prefetch.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "reader/dictionary_reader.h"
+#include "reader/entry_parser.h"
+#include "reader/whole_stream.h"
+
+namespace zorvak {
+namespace {
+
+// Compressed article data read at a time, and how much of it must lie after a block's start
+// for the block to be inflated from the window (as the block cache does).
+constexpr size_t kWindowBytes = size_t{64} << 10;
+constexpr size_t kWindowMargin = size_t{32} << 10;
+constexpr size_t kWholeBlockText = size_t{1} << 20;
+
+}  // namespace
+
+// One worker's buffers.
+struct GroupPrefetch::Tools {
+  WholeStream stream;
+  std::vector<uint8_t> compressed;
+  EntryParser parser;
+  std::vector<uint8_t> window;
+  uint64_t windowAt = 0;
+};
+
+GroupPrefetch::GroupPrefetch(InputReader& input, InputReader& articleInput, const Header& header,
+                             uint64_t groups, size_t workers, size_t budget)
+    : input_(input),
+      articleInput_(articleInput),
+      header_(header),
+      groups_(groups),
+      rule_(unitRuleFor(static_cast<int32_t>(header.codePage))),
+      budget_(budget),
+      pool_(workers) {
+  for (size_t i = 0; i < pool_.slots(); ++i)
+    tools_.push_back(std::make_unique<Tools>());
+}
+
+GroupPrefetch::~GroupPrefetch() = default;
+
+PrefetchedGroup* GroupPrefetch::arrive(uint64_t index) {
+  if (current_ != nullptr) release(current_.get());
+  current_.reset();
+  // Without worker threads there is nothing to gain from inflating ahead.
+  if (pool_.workers() == 0) return nullptr;
+  for (; queued_ < groups_ && queued_ <= index + kDepth; ++queued_) {
+    auto group = std::make_unique<PrefetchedGroup>();
+    PrefetchedGroup* target = group.get();
+    const uint64_t queuedIndex = queued_;
+    const uint64_t ticket = pool_.submit([this, queuedIndex, target](size_t worker) {
+      prefetch(queuedIndex, target, *tools_[worker]);
+    });
+    pending_.push_back(Pending{queuedIndex, ticket, std::move(group)});
+  }
+  while (!pending_.empty() && pending_.front().index < index) {
+    pool_.wait(pending_.front().ticket);
+    release(pending_.front().group.get());
+    pending_.pop_front();
+  }
+  if (pending_.empty() || pending_.front().index != index) return nullptr;
+  pool_.wait(pending_.front().ticket);
+  current_ = std::move(pending_.front().group);
+  pending_.pop_front();
+  return current_.get();
+}
+
+bool GroupPrefetch::reserve(PrefetchedGroup* group, size_t bytes) {
+  size_t held = reserved_.load();
+  do {
+    if (held + bytes > budget_) return false;
+  } while (!reserved_.compare_exchange_weak(held, held + bytes));
+  group->reserved += bytes;
+  return true;
+}
+
+void GroupPrefetch::release(PrefetchedGroup* group) {
+  reserved_ -= group->reserved;
+  group->reserved = 0;
+}
+
+void GroupPrefetch::prefetch(uint64_t index, PrefetchedGroup* group, Tools& tools) {
+  // Where the walk will look for the section of a sound file: where the record says, up to
+  // where the next one's begins (the end of the file after the last).
+  const uint64_t sectionData = header_.sectionDataOffset;
+  uint8_t bytes[kGroupRecordSize];
+  size_t got = 0;
+  const uint64_t at = header_.groupTableOffset + index * kGroupRecordSize;
+  group->status = input_.readAt(at, bytes, kGroupRecordSize, &got);
+  if (!group->status.ok() || got != kGroupRecordSize) return;
+  const uint64_t start = sectionData + decodeGroupRecord(bytes).sectionOffset;
+  uint64_t end = input_.size();
+  if (index + 1 < groups_) {
+    group->status = input_.readAt(at + kGroupRecordSize, bytes, kGroupRecordSize, &got);
+    if (!group->status.ok() || got != kGroupRecordSize) return;
+    end = sectionData + decodeGroupRecord(bytes).sectionOffset;
+  }
+  if (start < sectionData || end < sectionData || end <= start || end > input_.size() ||
+      end - start > DictionaryReader::kWholeSectionBytes) {
+    return;
+  }
+  const size_t size = static_cast<size_t>(end - start);
+  tools.compressed.resize(size);
+  group->status = input_.readAt(start, tools.compressed.data(), size, &got);
+  if (!group->status.ok() || got != size) return;
+  size_t consumed = 0;
+  if (!tools.stream.inflate(tools.compressed.data(), size, DictionaryReader::kWholeSectionText,
+                            &consumed) ||
+      !reserve(group, tools.stream.textSize())) {
+    return;
+  }
+  group->sectionStart = start;
+  group->sectionEnd = end;
+  group->sectionWhole = true;
+  group->sectionConsumed = consumed;
+  group->sectionText.assign(tools.stream.text(), tools.stream.text() + tools.stream.textSize());
+  if (size > (size_t{256} << 10)) std::vector<uint8_t>().swap(tools.compressed);
+
+  // The blocks the entries name, each once.
+  std::vector<uint64_t> keys;
+  std::unordered_set<uint64_t> seen;
+  uint64_t last = kNone;
+  tools.parser.reset();
+  const uint8_t* text = group->sectionText.data();
+  size_t left = group->sectionText.size();
+  while (left > 0 && !tools.parser.broken()) {
+    bool complete = false;
+    const size_t taken = tools.parser.take(text, left, &complete);
+    text += taken;
+    left -= taken;
+    if (!complete) continue;
+    const EntryHeader& entry = tools.parser.entry();
+    if (entry.articleLength == 0 || entry.articleBlock == kNone ||
+        entry.articleStart > kBlockUnitLimit) {
+      continue;
+    }
+    const uint64_t key = header_.articleDataOffset + entry.articleBlock;
+    if (key == last || key < header_.articleDataOffset || key >= articleInput_.size()) continue;
+    last = key;
+    if (seen.insert(key).second) keys.push_back(key);
+  }
+  std::sort(keys.begin(), keys.end());
+  prefetchBlocks(keys, group, tools);
+}
+
+void GroupPrefetch::prefetchBlocks(const std::vector<uint64_t>& keys, PrefetchedGroup* group,
+                                   Tools& tools) {
+  const uint64_t size = articleInput_.size();
+  for (const uint64_t key : keys) {
+    const uint64_t wanted = std::min<uint64_t>(size, key + kWindowMargin);
+    if (key < tools.windowAt || wanted > tools.windowAt + tools.window.size()) {
+      tools.window.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes, size - key)));
+      size_t got = 0;
+      group->status = articleInput_.readAt(key, tools.window.data(), tools.window.size(), &got);
+      tools.window.resize(group->status.ok() ? got : 0);
+      tools.windowAt = key;
+      if (!group->status.ok()) return;
+    }
+    const size_t skip = static_cast<size_t>(key - tools.windowAt);
+    size_t consumed = 0;
+    if (skip >= tools.window.size() ||
+        !tools.stream.inflate(tools.window.data() + skip, tools.window.size() - skip,
+                              kWholeBlockText, &consumed) ||
+        !InflatedBlock::fromTextAgrees(tools.stream.textSize())) {
+      continue;
+    }
+    InflatedBlock block;
+    InflatedBlock::fromText(tools.stream.text(), tools.stream.textSize(), rule_, &block);
+    if (!reserve(group, block.footprint())) return;
+    group->heads.emplace(key, std::move(block));
+  }
+}
+
+}  // namespace zorvak

@@ -1,0 +1,89 @@
+#ifndef ZORVAK_READER_GROUP_PREFETCH_H_
+#define ZORVAK_READER_GROUP_PREFETCH_H_
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "format/layout.h"
+#include "platform/status.h"
+#include "platform/worker_pool.h"
+#include "reader/inflated_block.h"
+#include "reader/input_reader.h"
+
+namespace zorvak {
+
+// What a worker inflated for one group ahead of a walk: the group's section, when its stream
+// lies whole between where its record and the next record say, and the heads of the article
+// blocks its entries name. Only what inflated as a sound stream is here; the walk inflates
+// everything else itself, so what it reads is the same with or without these.
+struct PrefetchedGroup {
+  uint64_t sectionStart = 0;  // file offsets the section was inflated from and to
+  uint64_t sectionEnd = kNone;
+  bool sectionWhole = false;
+  size_t sectionConsumed = 0;  // the stream's compressed size
+  std::vector<uint8_t> sectionText;
+  std::unordered_map<uint64_t, InflatedBlock> heads;  // by file offset
+  Status status;                                      // a read failed: the walk stops with this
+  size_t reserved = 0;
+};
+
+// Inflates group sections and article block heads on worker threads, a few groups ahead of a
+// walk that goes through the groups in file order. Everything held ahead counts against one
+// budget; a group that finds it spent gets fewer blocks (or none) and the walk inflates the rest.
+// Tasks are queued in group order, so with one worker what is inflated does not depend on
+// timing, and what the walk reads never does.
+class GroupPrefetch {
+ public:
+  static constexpr size_t kDefaultBudget = size_t{16} << 20;
+  // Groups queued ahead of the one being walked.
+  static constexpr uint64_t kDepth = 4;
+
+  // `input` is the whole file, `articleInput` ends where the article data ends; both, and
+  // `header`, outlive the prefetch. `groups` is the number of records the walk takes.
+  GroupPrefetch(InputReader& input, InputReader& articleInput, const Header& header,
+                uint64_t groups, size_t workers, size_t budget = kDefaultBudget);
+  ~GroupPrefetch();
+  GroupPrefetch(const GroupPrefetch&) = delete;
+  GroupPrefetch& operator=(const GroupPrefetch&) = delete;
+
+  // The walk comes to group `index` (0, 1, ... in turn): queues the groups after it and waits
+  // for this one, which stays valid until the next call; null when it was not queued. What the
+  // previous group held is let go.
+  PrefetchedGroup* arrive(uint64_t index);
+
+ private:
+  struct Tools;
+  // Inflates group `index` into *group with the worker's tools.
+  void prefetch(uint64_t index, PrefetchedGroup* group, Tools& tools);
+  void prefetchBlocks(const std::vector<uint64_t>& keys, PrefetchedGroup* group, Tools& tools);
+  // Counts `bytes` against the budget; false (and nothing counted) when they do not fit.
+  bool reserve(PrefetchedGroup* group, size_t bytes);
+  void release(PrefetchedGroup* group);
+
+  InputReader& input_;
+  InputReader& articleInput_;
+  const Header& header_;
+  uint64_t groups_;
+  UnitRule rule_;
+  size_t budget_;
+  std::atomic<size_t> reserved_{0};
+  struct Pending {
+    uint64_t index;
+    uint64_t ticket;
+    std::unique_ptr<PrefetchedGroup> group;
+  };
+  std::deque<Pending> pending_;
+  std::unique_ptr<PrefetchedGroup> current_;
+  uint64_t queued_ = 0;  // groups queued so far
+  std::vector<std::unique_ptr<Tools>> tools_;
+  WorkerPool pool_;  // last: its threads end before what they use goes
+};
+
+}  // namespace zorvak
+
+#endif  // ZORVAK_READER_GROUP_PREFETCH_H_
