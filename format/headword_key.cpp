@@ -1,6 +1,7 @@
 #include "format/headword_key.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "text/char_table.h"
 
@@ -53,48 +54,58 @@ bool isSeparator(uint16_t unit) {
 
 }  // namespace
 
-HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
-    : action_(std::make_unique<uint32_t[]>(0x10000)) {
-  // What folding does with each unit before any substitution, worked out once for the process
-  // (it depends on nothing but the character classes); a unit that a substitution may replace
-  // carries kSubstitutable.
-  static const std::unique_ptr<uint32_t[]> base = [] {
-    auto actions = std::make_unique<uint32_t[]>(0x10000);
+namespace {
+
+// What folding does with each unit before any substitution, worked out once for the process (it
+// depends on nothing but the character classes), and for each folded unit the units that fold
+// to it and that a substitution applies to.
+struct BaseFolding {
+  std::unique_ptr<uint32_t[]> action = std::make_unique<uint32_t[]>(0x10000);
+  std::vector<uint32_t> start = std::vector<uint32_t>(0x10001, 0);  // into `sources`
+  std::vector<uint16_t> sources;
+
+  BaseFolding(uint32_t drop, uint32_t separator) {
+    std::vector<bool> substitutable(0x10000, false);
     for (uint32_t u = 0; u < 0x10000; ++u) {
       bool substituted = false;
       const int32_t folded = foldedByClass(static_cast<uint16_t>(u), &substituted);
       if (folded == -1) {
-        actions[u] = kDrop;
+        action[u] = drop;
       } else if (folded == -2) {
-        actions[u] = kSeparator;
+        action[u] = separator;
       } else {
-        actions[u] = static_cast<uint32_t>(folded) | (substituted ? kSubstitutable : 0);
+        action[u] = static_cast<uint32_t>(folded);
+        if (substituted) {
+          substitutable[u] = true;
+          ++start[action[u] + 1];
+        }
       }
     }
-    return actions;
-  }();
-  // The items ordered by their from-unit, the first of equal ones first, so that each unit's
-  // substitute is found by a binary search however many items a file brings; only units that
-  // some item names are looked up.
+    for (uint32_t v = 0; v < 0x10000; ++v)
+      start[v + 1] += start[v];
+    sources.resize(start[0x10000]);
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    for (uint32_t u = 0; u < 0x10000; ++u) {
+      if (substitutable[u]) sources[next[action[u]]++] = static_cast<uint16_t>(u);
+    }
+  }
+};
+
+}  // namespace
+
+HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
+    : action_(std::make_unique<uint32_t[]>(0x10000)) {
+  static const BaseFolding base(kDrop, kSeparator);
+  std::memcpy(action_.get(), base.action.get(), 0x10000 * sizeof(uint32_t));
+  // The items ordered by their from-unit; of equal ones the first holds.
   std::vector<SubstitutionItem> items = table.items;
   std::stable_sort(
       items.begin(), items.end(),
       [](const SubstitutionItem& a, const SubstitutionItem& b) { return a.from < b.from; });
-  std::vector<bool> named(0x10000, false);
-  for (const SubstitutionItem& item : items)
-    named[item.from] = true;
-  for (uint32_t u = 0; u < 0x10000; ++u) {
-    uint32_t action = base[u];
-    if ((action & kSubstitutable) != 0) {
-      action &= ~kSubstitutable;
-      if (named[action]) {
-        const auto item = std::lower_bound(
-            items.begin(), items.end(), action,
-            [](const SubstitutionItem& a, uint32_t from) { return a.from < from; });
-        action = item->to;
-      }
-    }
-    action_[u] = action;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0 && items[i].from == items[i - 1].from) continue;
+    for (uint32_t k = base.start[items[i].from]; k < base.start[items[i].from + 1u]; ++k)
+      action_[base.sources[k]] = items[i].to;
   }
 }
 

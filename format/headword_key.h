@@ -52,8 +52,6 @@ class HeadwordFolder {
   // the two actions below.
   static constexpr uint32_t kDrop = 0x10000;
   static constexpr uint32_t kSeparator = 0x20000;
-  // Marks, while the table is built, a unit that the substitution table applies to.
-  static constexpr uint32_t kSubstitutable = 0x40000;
   std::unique_ptr<uint32_t[]> action_;
 };
 
