@@ -3,33 +3,39 @@
 namespace zorvak {
 
 BufferedWriter::BufferedWriter(File& file, size_t capacity, const char* errorMessage)
-    : file_(file), errorMessage_(errorMessage), buffer_(capacity) {}
+    : file_(file),
+      errorMessage_(errorMessage),
+      buffer_(new uint8_t[capacity]),
+      capacity_(capacity) {}
 
 void BufferedWriter::write(const void* data, size_t size) {
   if (status_.ok() && !file_.write(data, size)) status_ = Status::InputOutput(errorMessage_);
 }
 
 uint8_t* BufferedWriter::space(size_t count) {
-  if (buffer_.size() - buffered_ < count) {
+  if (capacity_ - buffered_ < count) {
     (void)flush();
-    if (buffer_.size() < count) buffer_.resize(count);
+    if (capacity_ < count) {
+      buffer_.reset(new uint8_t[count]);
+      capacity_ = count;
+    }
   }
-  return buffer_.data() + buffered_;
+  return buffer_.get() + buffered_;
 }
 
 Status BufferedWriter::flush() {
-  if (buffered_ > 0) write(buffer_.data(), buffered_);
+  if (buffered_ > 0) write(buffer_.get(), buffered_);
   buffered_ = 0;
   return status_;
 }
 
 Status BufferedWriter::appendSlow(const void* data, size_t size) {
   (void)flush();
-  if (size >= buffer_.size()) {
+  if (size >= capacity_) {
     // Too large to be worth copying: straight to the file.
     write(data, size);
   } else {
-    std::memcpy(buffer_.data(), data, size);
+    std::memcpy(buffer_.get(), data, size);
     buffered_ = size;
   }
   appended_ += size;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "platform/file.h"
 #include "platform/status.h"
@@ -23,8 +23,8 @@ class BufferedWriter {
   BufferedWriter& operator=(const BufferedWriter&) = delete;
 
   Status append(const void* data, size_t size) {
-    if (size <= buffer_.size() - buffered_) {
-      std::memcpy(buffer_.data() + buffered_, data, size);
+    if (size <= capacity_ - buffered_) {
+      std::memcpy(buffer_.get() + buffered_, data, size);
       buffered_ += size;
       appended_ += size;
       return status_;
@@ -55,7 +55,9 @@ class BufferedWriter {
 
   File& file_;
   const char* errorMessage_;
-  std::vector<uint8_t> buffer_;
+  // Left uninitialised: a run that writes little touches few of its pages.
+  std::unique_ptr<uint8_t[]> buffer_;
+  size_t capacity_;
   size_t buffered_ = 0;
   uint64_t appended_ = 0;
   Status status_;
