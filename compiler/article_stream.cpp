@@ -32,40 +32,45 @@ Status ArticleStream::feedArticleUnits(const uint16_t* units, size_t count, uint
   if (block != nullptr) *block = output_.blockCount();
   if (start != nullptr) *start = blockUnits_;
   while (count > 0) {
-    // Batches end where they did when text was gathered 4096 units at a time.
-    const size_t take = std::min(count, kBatchUnits - blockUnits_ % kBatchUnits);
-    const size_t held = text_.size();
-    if (codePage_ == kCodePageUtf16) {
-      const uint8_t* bytes = reinterpret_cast<const uint8_t*>(units);
-      text_.insert(text_.end(), bytes, bytes + 2 * take);
-    } else {
-      text_.resize(held + 3 * take + 1);
-      // Article text holds no zero unit, so every unit is encoded.
-      const int32_t encoded = encodeUnits(encoder_, codePage_, units, take, text_.data() + held);
-      text_.resize(held + static_cast<size_t>(encoded));
-    }
+    const size_t take = std::min(count, kBatchUnits - pendingCount_);
+    std::copy(units, units + take, pending_ + pendingCount_);
+    pendingCount_ += take;
     blockUnits_ += static_cast<uint32_t>(take);
     units += take;
     count -= take;
-    if (!streaming_ && text_.size() > streamingBytes_) {
-      // Everything before this block is written first; then it goes straight to the output.
-      ZORVAK_RETURN_IF_ERROR(output_.beginStreamedBlock());
-      ZORVAK_RETURN_IF_ERROR(stream_.open());
-      streaming_ = true;
-      streamedBytes_ = 0;
-    }
-    if (streaming_) ZORVAK_RETURN_IF_ERROR(streamText(Z_NO_FLUSH));
+    if (pendingCount_ == kBatchUnits) ZORVAK_RETURN_IF_ERROR(encodePending());
   }
   return Status::Ok();
+}
+
+Status ArticleStream::encodePending() {
+  if (codePage_ == kCodePageUtf16) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(pending_);
+    text_.insert(text_.end(), bytes, bytes + 2 * pendingCount_);
+  } else {
+    // Article text holds no zero unit, so every unit is encoded.
+    const int32_t encoded = encodeUnits(encoder_, codePage_, pending_, pendingCount_, encoded_);
+    text_.insert(text_.end(), encoded_, encoded_ + encoded);
+  }
+  pendingCount_ = 0;
+  if (!streaming_ && text_.size() > streamingBytes_) {
+    // Everything before this block is written first; then it goes straight to the output.
+    ZORVAK_RETURN_IF_ERROR(output_.beginStreamedBlock());
+    ZORVAK_RETURN_IF_ERROR(stream_.open());
+    streaming_ = true;
+    streamedBytes_ = 0;
+  }
+  return streaming_ ? streamText(Z_NO_FLUSH) : Status::Ok();
 }
 
 Status ArticleStream::closeArticleBlock() {
   // A block that ends on a whole batch still gets one unit, a zero that belongs to no article;
   // only with two bytes a unit does it leave bytes.
-  if (blockUnits_ % kBatchUnits == 0 && codePage_ == kCodePageUtf16) {
+  if (pendingCount_ == 0 && codePage_ == kCodePageUtf16) {
     text_.push_back(0);
     text_.push_back(0);
   }
+  if (pendingCount_ > 0) ZORVAK_RETURN_IF_ERROR(encodePending());
   ++finishedStreams_;
   blockUnits_ = 0;
   if (streaming_) {

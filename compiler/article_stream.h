@@ -17,7 +17,7 @@ namespace zorvak {
 // taken in more than 8192 units, so an article never spans two blocks; every block is a zlib
 // stream of its own. Where each block ends depends on units alone, never on compressed sizes,
 // so an article's place is given as the number of its block and the units before it there.
-// Text is encoded 4096 units at a time.
+// Text is gathered and encoded 4096 units at a time.
 class ArticleStream {
  public:
   // What a feedArticleUnit call says.
@@ -46,6 +46,8 @@ class ArticleStream {
 
  private:
   Status closeArticleBlock();
+  // Encodes the pending units onto the block's text.
+  Status encodePending();
   // Deflates the text held so far of a block that is streamed.
   Status streamText(int flush);
 
@@ -55,6 +57,9 @@ class ArticleStream {
   uint32_t& finishedStreams_;
   size_t streamingBytes_;
   uint32_t blockUnits_ = 0;
+  uint16_t pending_[kBatchUnits] = {};
+  size_t pendingCount_ = 0;
+  uint8_t encoded_[3 * kBatchUnits + 1] = {};
   std::vector<uint8_t> text_;  // the encoded text of the block, or of its part not yet deflated
   DeflateStream stream_;       // a block too large to hold
   bool streaming_ = false;
