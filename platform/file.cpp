@@ -234,6 +234,22 @@ int64_t File::readAt(uint64_t offset, void* buffer, size_t size) {
   return static_cast<int64_t>(done);
 }
 
+bool File::writeAt(uint64_t offset, const void* buffer, size_t size) {
+  if (fd_ < 0) return false;
+  size_t done = 0;
+  const char* in = static_cast<const char*>(buffer);
+  while (done < size) {
+    const ssize_t put = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (put == 0) return false;
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
 bool File::write(const void* buffer, size_t size) {
   return fd_ >= 0 && writeAll(fd_, static_cast<const char*>(buffer), size);
 }

@@ -53,6 +53,9 @@ class File {
   int64_t read(void* buffer, size_t size);
   // Reads up to `size` bytes at `offset` without moving the file position; as read().
   int64_t readAt(uint64_t offset, void* buffer, size_t size);
+  // Writes all `size` bytes at `offset`, past the end too, without moving the file position.
+  // False when not all of them were written.
+  bool writeAt(uint64_t offset, const void* buffer, size_t size);
   // Writes all `size` bytes at the current position. False when not all of them were written.
   bool write(const void* buffer, size_t size);
   // Moves the file position and returns the new position, or -1 on failure.
