@@ -31,12 +31,12 @@ Status AlternativesFile::addAlternative(const uint16_t* word, size_t wordLength,
   const size_t length = std::min(wordLength, kMaxTextUnits);
   std::copy(word, word + length, word_);
   word_[length] = 0;
-  groups_.registerEntry(folder_.headwordKey(word_, folded_), kNone, position);
+  groups_.registerEntry(folder_.headwordKey(word_, folded_), kNone, position,
+                        writer_.appended() - position);
   return Status::Ok();
 }
 
 Status AlternativesFile::close() {
-  groups_.alternativeChains().setEnd(writer_.appended());
   const uint16_t endMark = kEntryMark;
   ZORVAK_RETURN_IF_ERROR(writer_.append(&endMark, 2));
   return writer_.flush();

@@ -20,7 +20,8 @@ int32_t storedCodePage(int32_t sourceCodePage) {
 
 DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
                                        const WordForms& wordForms, CompileFiles& files,
-                                       size_t workers, Compression compression)
+                                       size_t workers, Compression compression,
+                                       ScanLimits scanLimits)
     : codePage_(codePage),
       files_(files),
       substitutions_(SubstitutionTable::standard()),
@@ -36,7 +37,8 @@ DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
       compressed_(workers, compression, outputWriter_, sectionWriter_, groupTableWriter_),
       articles_(compressed_, storedCodePage(codePage), encoder_, finishedStreams_),
       sections_(compressed_, finishedStreams_),
-      scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_) {
+      scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_,
+               scanLimits) {
   encoderReset(encoder_);
 }
 
@@ -59,7 +61,7 @@ Status DictionaryCompiler::prepareCompiledDictionary() {
   // The end mark closes the last entry. An entry whose line feed never came stays in the
   // spool unregistered; the last registered entry ends where it starts.
   const uint64_t endMark = spool_.put(kEntryMark);
-  groups_.sourceChains().setEnd(parser_.inEntry() ? parser_.entryPosition() : endMark);
+  groups_.closeSource(parser_.inEntry() ? parser_.entryPosition() : endMark);
   ZORVAK_RETURN_IF_ERROR(spool_.flush());
   ZORVAK_RETURN_IF_ERROR(alternatives_.close());
 
@@ -80,11 +82,7 @@ Status DictionaryCompiler::prepareCompiledDictionary() {
 }
 
 Status DictionaryCompiler::scanGroups(ScanProgress& progress) {
-  for (size_t i = 0; i < groups_.size(); ++i) {
-    IndexGroup& group = groups_[i];
-    progress.scanningGroup(group.key, scanner_.sourceEntriesFound(), scanner_.alternativesFound());
-    ZORVAK_RETURN_IF_ERROR(scanner_.scanGroup(group));
-  }
+  ZORVAK_RETURN_IF_ERROR(scanner_.scanGroups(progress));
   progress.scanFinished(scanner_.sourceEntriesFound(), scanner_.alternativesFound(),
                         finishedStreams_);
   return Status::Ok();

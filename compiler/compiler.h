@@ -37,10 +37,10 @@ int32_t storedCodePage(int32_t sourceCodePage);
 class DictionaryCompiler : private EntryListener {
  public:
   // `workers` threads compress the streams (none: all is done in the calling thread); the
-  // compiled file is the same for any number.
+  // compiled file is the same for any number, and for any limits of the scan.
   DictionaryCompiler(int32_t codePage, int32_t allWords, const WordForms& wordForms,
                      CompileFiles& files, size_t workers = 0,
-                     Compression compression = Compression::kDefault);
+                     Compression compression = Compression::kDefault, ScanLimits scanLimits = {});
   ~DictionaryCompiler() override;
 
   // The source chunk entry: decodes one chunk (a zero byte follows its `size` bytes), parses

@@ -21,8 +21,8 @@ void EntryList::add(const uint16_t* headword, size_t length, const uint16_t* fol
   records_.push_back(record);
 }
 
-bool EntryList::compareEntries(const EntryRecord& a, const EntryRecord& b) const {
-  return compareFolded(folded(a), a.foldedLength, folded(b), b.foldedLength) < 0;
+bool compareSectionEntries(const SectionEntry& a, const SectionEntry& b) {
+  return compareFolded(a.folded, a.foldedLength, b.folded, b.foldedLength) < 0;
 }
 
 void EntryList::sort() {

@@ -19,6 +19,22 @@ struct EntryRecord {
   uint32_t articleLength = 0;
 };
 
+// An entry as a group section lists it, wherever it is held.
+struct SectionEntry {
+  const uint16_t* headword = nullptr;
+  const uint16_t* folded = nullptr;
+  uint32_t length = 0;
+  uint32_t foldedLength = 0;
+  uint64_t articleBlock = kNone;
+  uint32_t articleStart = 0;
+  uint32_t articleLength = 0;
+};
+
+// True when `a` sorts before `b`: by folded headword, unit by unit, the end of one counting as
+// a zero unit, and units that differ only as a lower-case letter and its partner counting as
+// equal.
+bool compareSectionEntries(const SectionEntry& a, const SectionEntry& b);
+
 // The entries of one group, in the order they were found and then in index order.
 class EntryList {
  public:
@@ -29,10 +45,10 @@ class EntryList {
   void add(const uint16_t* headword, size_t length, const uint16_t* folded, size_t foldedLength,
            uint64_t articleBlock, uint32_t articleStart, uint32_t articleLength);
 
-  // True when `a` sorts before `b`: by folded headword, unit by unit, the end of one counting as
-  // a zero unit, and units that differ only as a lower-case letter and its partner counting as
-  // equal.
-  bool compareEntries(const EntryRecord& a, const EntryRecord& b) const;
+  // True when `a` sorts before `b`, by compareSectionEntries.
+  bool compareEntries(const EntryRecord& a, const EntryRecord& b) const {
+    return compareSectionEntries(view(a), view(b));
+  }
 
   // Orders the entries by compareEntries; entries that compare equal keep their order.
   void sort();
@@ -40,6 +56,12 @@ class EntryList {
   const std::vector<EntryRecord>& records() const { return records_; }
   const uint16_t* headword(const EntryRecord& r) const { return text_.data() + r.text; }
   const uint16_t* folded(const EntryRecord& r) const { return text_.data() + r.text + r.length; }
+  SectionEntry view(const EntryRecord& r) const {
+    return SectionEntry{headword(r),    folded(r),      r.length,       r.foldedLength,
+                        r.articleBlock, r.articleStart, r.articleLength};
+  }
+  // The bytes that the entries take.
+  size_t bytes() const { return records_.size() * sizeof(EntryRecord) + text_.size() * 2; }
 
  private:
   std::vector<EntryRecord> records_;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -64,8 +66,8 @@ TEST(GroupScanner, GroupWithoutEntriesGetsACompleteEmptySection) {
   IndexGroups groups;
   // Registered under a key that the entry in the spool does not have.
   groups.registerEntry(0x00420000, 0);
-  groups.sourceChains().setEnd(8);
-  groups.alternativeChains().setEnd(0);
+  groups.closeSource(8);
+  groups.sortGroups();
 
   HeadwordFolder folder(SubstitutionTable::standard());
   BufferedWriter outputWriter(output.file, 4096, "error write out file!");
@@ -79,7 +81,11 @@ TEST(GroupScanner, GroupWithoutEntriesGetsACompleteEmptySection) {
   ArticleStream articles(compressed, 1252, encoder, finishedStreams);
   SectionStream sectionStream(compressed, finishedStreams);
   GroupScanner scanner(spool.file, alternatives.file, groups, folder, articles, sectionStream);
-  ASSERT_TRUE(scanner.scanGroup(groups[0]).ok());
+  struct : ScanProgress {
+    void scanningGroup(uint32_t, uint32_t, uint32_t) override {}
+    void scanFinished(uint32_t, uint32_t, uint32_t) override {}
+  } progress;
+  ASSERT_TRUE(scanner.scanGroups(progress).ok());
   ASSERT_TRUE(compressed.finish().ok());
   ASSERT_TRUE(sectionWriter.flush().ok());
   ASSERT_TRUE(groupTableWriter.flush().ok());
@@ -147,6 +153,83 @@ TEST(DictionaryCompiler, HeaderIsWrittenTwiceDifferingOnlyInItsOffsets) {
   EXPECT_EQ(decodeFixed64(header + 24), 52u);
   EXPECT_EQ(decodeFixed64(header + 40), decodeFixed64(header + 32) + 16);
   EXPECT_EQ(after.substr(48, 4), before.substr(48, 4));
+}
+
+// A source of 3000 entries in a few hundred groups: headwords of one or two words, some
+// beginning with a hyphen, articles from empty to a block long; sorted by headword or not.
+std::string makeSource(bool shuffled) {
+  std::mt19937 random(9);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 3000; ++i) {
+    std::string headword = random() % 10 == 0 ? "-" : "";
+    headword += static_cast<char>('a' + random() % 6);
+    headword += static_cast<char>('a' + random() % 26);
+    headword += std::to_string(random() % 50);
+    if (random() % 4 == 0) headword.append(" w").append(std::to_string(random() % 9));
+    std::string line = headword;
+    line.append("  ");
+    const int words = random() % 40 == 0 ? 2500 : random() % 12;
+    for (int w = 0; w < words; ++w)
+      line.append(w > 0 ? " " : "").append(std::to_string(random()));
+    line.append("\n");
+    lines.push_back(line);
+  }
+  if (shuffled) {
+    std::shuffle(lines.begin(), lines.end(), random);
+  } else {
+    std::sort(lines.begin(), lines.end());
+  }
+  std::string source;
+  for (const std::string& line : lines)
+    source += line;
+  return source;
+}
+
+// The compiled file and the scan's progress, compiled with the all-words flag.
+std::string compileWith(const std::string& source, ScanLimits limits, size_t workers) {
+  ScratchRun run;
+  CompileFiles files = run.files();
+  WordForms wordForms(1252);
+  wordForms.reset();
+  DictionaryCompiler compiler(1252, 1, wordForms, files, workers, Compression::kDefault, limits);
+  for (size_t at = 0; at < source.size(); at += 4096) {
+    std::string chunk = source.substr(at, 4096);
+    size_t carry = 0;
+    EXPECT_TRUE(
+        compiler.consumeSourceChunk(reinterpret_cast<uint8_t*>(chunk.data()), chunk.size(), &carry)
+            .ok());
+  }
+  EXPECT_TRUE(compiler.prepareCompiledDictionary().ok());
+  struct : ScanProgress {
+    void scanningGroup(uint32_t key, uint32_t source, uint32_t alternatives) override {
+      lines += std::to_string(key) + " " + std::to_string(source) + " " +
+               std::to_string(alternatives) + "\n";
+    }
+    void scanFinished(uint32_t, uint32_t, uint32_t streams) override {
+      lines += std::to_string(streams) + "\n";
+    }
+    std::string lines;
+  } progress;
+  EXPECT_TRUE(compiler.scanGroups(progress).ok());
+  EXPECT_TRUE(compiler.assembleCompiledDictionary().ok());
+  EXPECT_GT(compiler.alternativeEntries(), 0u);
+  return progress.lines + readAll(files.output);
+}
+
+// Partitions of a few entries, groups read entry by entry and sorted in runs of one entry give
+// the file of a scan that holds everything at once, whether the source is sorted (its
+// partitions are read where they stand) or not (they are copied out first).
+TEST(GroupScanner, AnyScanLimitsGiveTheSameFile) {
+  for (bool shuffled : {false, true}) {
+    const std::string source = makeSource(shuffled);
+    const std::string expected = compileWith(source, ScanLimits{}, 0);
+    for (const ScanLimits& limits : {ScanLimits{2000, 20, size_t{1} << 20}, ScanLimits{1, 1, 1},
+                                     ScanLimits{3000, 1000, 2000}}) {
+      EXPECT_TRUE(compileWith(source, limits, 2) == expected)
+          << (shuffled ? "shuffled" : "sorted") << " source, partitions of "
+          << limits.partitionBytes << " bytes";
+    }
+  }
 }
 
 }  // namespace

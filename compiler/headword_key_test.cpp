@@ -59,45 +59,31 @@ TEST(HeadwordKey, FoldedText) {
   EXPECT_EQ(fold(u"a\u200Db\uE000c").folded, u"ABC");
 }
 
-TEST(IndexGroups, RegistrationCountsAndPositions) {
-  IndexGroups groups;
-  groups.registerEntry(0x00410000, 0);
-  groups.registerEntry(0x00410000, 8);
-  groups.registerEntry(0x00410000, kNone, 0);
-  groups.registerEntry(0x00410000, 40);
-  ASSERT_EQ(groups.size(), 1u);
-  EXPECT_EQ(groups[0].entryCount, 4u);
-  EXPECT_EQ(groups[0].firstPosition, 0u);
-  EXPECT_EQ(groups[0].lastPosition, 40u);
-  EXPECT_EQ(groups.mainEntries(), 3u);
-  EXPECT_EQ(groups.alternativeEntries(), 1u);
-
-  // A group first met through an alternative headword has no positions until a source entry.
-  groups.registerEntry(0x00420000, kNone, 14);
-  EXPECT_EQ(groups[1].firstPosition, kNone);
-  EXPECT_EQ(groups[1].lastPosition, kNone);
-  groups.registerEntry(0x00420000, 16);
-  EXPECT_EQ(groups[1].firstPosition, 16u);
-  EXPECT_EQ(groups[1].lastPosition, 16u);
-}
-
-TEST(IndexGroups, ChainsListEachGroupsEntriesInFileOrder) {
+TEST(IndexGroups, EachGroupKnowsWhereItsEntriesLie) {
   IndexGroups groups;
   groups.registerEntry(7, 0);
   groups.registerEntry(9, 10);
   groups.registerEntry(7, 24);
   groups.registerEntry(7, 30);
-  groups.registerEntry(9, kNone, 0);
-  groups.registerEntry(9, kNone, 12);
-  const EntryChains& source = groups.sourceChains();
-  groups.sourceChains().setEnd(44);
-  std::vector<std::pair<uint64_t, uint64_t>> extents;
-  for (uint32_t e = groups[0].sourceEntries.first; e != EntryChains::kNoEntry; e = source.next(e))
-    extents.push_back({source.begin(e), source.end(e)});
-  EXPECT_EQ(extents, (std::vector<std::pair<uint64_t, uint64_t>>{{0, 10}, {24, 30}, {30, 44}}));
-  EXPECT_EQ(groups[1].alternativeRecords.first, 0u);
-  EXPECT_EQ(groups.alternativeChains().next(0), 1u);
-  EXPECT_EQ(groups.alternativeChains().next(1), EntryChains::kNoEntry);
+  groups.registerEntry(9, kNone, 0, 12);
+  groups.registerEntry(9, kNone, 12, 8);
+  groups.registerEntry(8, kNone);
+  groups.closeSource(44);
+  ASSERT_EQ(groups.size(), 3u);
+  EXPECT_EQ(groups.mainEntries(), 4u);
+  EXPECT_EQ(groups.alternativeEntries(), 3u);
+  auto extent = [](const GroupExtent& e) { return std::vector<uint64_t>{e.bytes, e.first, e.end}; };
+  // A source entry ends where the next one starts, the last where the spool's entries end.
+  EXPECT_EQ(groups[0].entryCount, 3u);
+  EXPECT_EQ(extent(groups[0].source), (std::vector<uint64_t>{30, 0, 44}));
+  EXPECT_EQ(groups[0].alternatives.first, kNone);
+  EXPECT_EQ(groups[1].entryCount, 3u);
+  EXPECT_EQ(extent(groups[1].source), (std::vector<uint64_t>{14, 10, 24}));
+  EXPECT_EQ(extent(groups[1].alternatives), (std::vector<uint64_t>{20, 0, 20}));
+  // A group met only through alternative headwords has no source entry.
+  EXPECT_EQ(groups[2].source.first, kNone);
+  EXPECT_EQ(groups.groupOf(9), 1u);
+  EXPECT_EQ(groups.groupOf(5), IndexGroups::kNoGroup);
 }
 
 TEST(IndexGroups, SortIsByUnsignedKey) {
@@ -109,6 +95,7 @@ TEST(IndexGroups, SortIsByUnsignedKey) {
   for (size_t i = 0; i < groups.size(); ++i)
     keys.push_back(groups[i].key);
   EXPECT_EQ(keys, (std::vector<uint32_t>{0x00410042, 0x00610000, 0x04150416, 0x80000000}));
+  EXPECT_EQ(groups.groupOf(0x04150416), 2u);
 }
 
 }  // namespace

@@ -4,45 +4,50 @@
 
 namespace zorvak {
 
-void EntryChains::add(uint64_t position, Chain& chain) {
-  const uint32_t entry = static_cast<uint32_t>(positions_.size());
-  positions_.push_back(position);
-  next_.push_back(kNoEntry);
-  if (chain.first == kNoEntry) {
-    chain.first = entry;
-  } else {
-    next_[chain.last] = entry;
-  }
-  chain.last = entry;
-}
-
-void IndexGroups::registerEntry(uint32_t key, uint64_t position, uint64_t recordPosition) {
+void IndexGroups::registerEntry(uint32_t key, uint64_t position, uint64_t recordPosition,
+                                uint64_t recordSize) {
   if (position == kNone) {
     ++alternativeEntries_;
   } else {
     ++mainEntries_;
   }
-  auto [it, added] = groupOfKey_.try_emplace(key, static_cast<uint32_t>(groups_.size()));
-  if (added) {
-    IndexGroup group;
-    group.key = key;
-    groups_.push_back(group);
+  uint32_t group = groupOf(key);
+  if (group == kNoGroup) {
+    group = static_cast<uint32_t>(groups_.size());
+    IndexGroup added;
+    added.key = key;
+    groups_.push_back(added);
+    index_.insert(hashOf(key), group);
   }
-  IndexGroup& group = groups_[it->second];
-  ++group.entryCount;
+  ++groups_[group].entryCount;
   if (position != kNone) {
-    if (group.firstPosition == kNone) group.firstPosition = position;
-    group.lastPosition = position;
-    sourceChains_.add(position, group.sourceEntries);
+    // Source entries stand back to back: this one ends the one registered before.
+    if (openGroup_ != kNoGroup)
+      groups_[openGroup_].source.add(openPosition_, position - openPosition_);
+    openGroup_ = group;
+    openPosition_ = position;
   } else if (recordPosition != kNone) {
-    alternativeChains_.add(recordPosition, group.alternativeRecords);
+    groups_[group].alternatives.add(recordPosition, recordSize);
   }
+}
+
+void IndexGroups::closeSource(uint64_t end) {
+  if (openGroup_ != kNoGroup && end >= openPosition_) {
+    groups_[openGroup_].source.add(openPosition_, end - openPosition_);
+  }
+  openGroup_ = kNoGroup;
+}
+
+uint32_t IndexGroups::groupOf(uint32_t key) const {
+  return index_.find(hashOf(key), [&](uint32_t group) { return groups_[group].key == key; });
 }
 
 void IndexGroups::sortGroups() {
   std::sort(groups_.begin(), groups_.end(),
             [](const IndexGroup& a, const IndexGroup& b) { return a.key < b.key; });
-  groupOfKey_ = {};
+  index_.clear();
+  for (uint32_t group = 0; group < groups_.size(); ++group)
+    index_.insert(hashOf(groups_[group].key), group);
 }
 
 }  // namespace zorvak

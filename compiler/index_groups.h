@@ -3,45 +3,27 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
-#include "compiler/paged_array.h"
+#include "compiler/id_hash_index.h"
 #include "format/layout.h"
 
 namespace zorvak {
 
-// Entries of one file (the text spool or the alternative headwords file) by their positions,
-// in file order, each linked to the next entry of the same group. Entries stand back to back,
-// so an entry runs from its position to the next entry's position (the last one to the end
-// set with setEnd). This lets the group scan visit exactly a group's entries, in file order.
-class EntryChains {
- public:
-  static constexpr uint32_t kNoEntry = ~uint32_t{0};
+// Where the entries of one group lie in one file (the text spool or the alternative headwords
+// file): the bytes they take together, and the stretch from the start of the first to the end
+// of the last. Entries stand back to back in their file, so the stretch holds the bytes of the
+// group's entries and those of other groups' entries between them.
+struct GroupExtent {
+  uint64_t bytes = 0;
+  uint64_t first = kNone;  // kNone while the group has no entry in the file
+  uint64_t end = 0;
 
-  // The head and tail of one group's chain.
-  struct Chain {
-    uint32_t first = kNoEntry;
-    uint32_t last = kNoEntry;
-  };
-
-  // Adds the entry at `position` (after every entry added before) to the end of `chain`.
-  void add(uint64_t position, Chain& chain);
-  // Where the entry after the last one would start: the next entry mark in the file.
-  void setEnd(uint64_t end) { end_ = end; }
-
-  uint64_t begin(uint32_t entry) const { return positions_[entry]; }
-  uint64_t end(uint32_t entry) const {
-    return entry + 1 < positions_.size() ? positions_[entry + 1] : end_;
+  void add(uint64_t position, uint64_t size) {
+    if (first == kNone) first = position;
+    end = position + size;
+    bytes += size;
   }
-  // The next entry of the same group, or kNoEntry.
-  uint32_t next(uint32_t entry) const { return next_[entry]; }
-  size_t size() const { return positions_.size(); }
-
- private:
-  PagedArray<uint64_t> positions_;
-  PagedArray<uint32_t> next_;
-  uint64_t end_ = 0;
 };
 
 // One index group: the entries whose headwords share a key.
@@ -49,24 +31,29 @@ struct IndexGroup {
   uint32_t key = 0;
   // Registrations with this key: source entries and alternative headwords together.
   uint32_t entryCount = 0;
-  // Spool positions of the group's first and last source entry; kNone while it has none.
-  uint64_t firstPosition = kNone;
-  uint64_t lastPosition = kNone;
-  EntryChains::Chain sourceEntries;
-  EntryChains::Chain alternativeRecords;
+  GroupExtent source;        // in the text spool
+  GroupExtent alternatives;  // in the alternative headwords file
 };
 
 // The index groups and the two entry counters. Registration finds a key's group through a
-// hash, so it costs the same however many groups there are.
+// hash, so it costs the same however many groups there are; nothing is kept per entry.
 class IndexGroups {
  public:
+  static constexpr uint32_t kNoGroup = ~uint32_t{0};
+
   // Counts one registration under `key`. `position` is the spool position of a source entry,
-  // or kNone for an alternative headword, whose record in the alternative headwords file
-  // starts at `recordPosition`.
-  void registerEntry(uint32_t key, uint64_t position, uint64_t recordPosition = kNone);
+  // which ends where the next one starts (the last where closeSource() says); kNone stands
+  // for an alternative headword, whose record in the alternative headwords file starts at
+  // `recordPosition` and takes `recordSize` bytes.
+  void registerEntry(uint32_t key, uint64_t position, uint64_t recordPosition = kNone,
+                     uint64_t recordSize = 0);
+  // The last source entry registered ends at `end`.
+  void closeSource(uint64_t end);
 
   // Orders the groups by key, ascending as unsigned numbers. Registration ends here.
   void sortGroups();
+  // The index of the group of `key`, or kNoGroup.
+  uint32_t groupOf(uint32_t key) const;
 
   uint32_t mainEntries() const { return mainEntries_; }
   uint32_t alternativeEntries() const { return alternativeEntries_; }
@@ -75,16 +62,14 @@ class IndexGroups {
   IndexGroup& operator[](size_t i) { return groups_[i]; }
   const IndexGroup& operator[](size_t i) const { return groups_[i]; }
 
-  EntryChains& sourceChains() { return sourceChains_; }
-  EntryChains& alternativeChains() { return alternativeChains_; }
-  const EntryChains& sourceChains() const { return sourceChains_; }
-  const EntryChains& alternativeChains() const { return alternativeChains_; }
-
  private:
+  static uint64_t hashOf(uint32_t key) { return (uint64_t{key} + 1) * 0x9E3779B97F4A7C15ull; }
+
   std::vector<IndexGroup> groups_;
-  std::unordered_map<uint32_t, uint32_t> groupOfKey_;
-  EntryChains sourceChains_;
-  EntryChains alternativeChains_;
+  IdHashIndex index_;  // group indexes by key
+  // The source entry registered last, whose size the next registration tells.
+  uint32_t openGroup_ = kNoGroup;
+  uint64_t openPosition_ = 0;
   uint32_t mainEntries_ = 0;
   uint32_t alternativeEntries_ = 0;
 };

@@ -24,69 +24,80 @@ SectionStream::SectionStream(CompressedOutput& output, uint32_t& finishedStreams
       stream_(messages::kWriteSections, DeflateStream::kOutputArea,
               streamingLevel(output.compression())) {}
 
-void SectionStream::appendEntry(const EntryList& entries, const EntryRecord& record,
-                                uint64_t articleBlock, std::vector<uint8_t>* bytes) {
-  EntryHeader entry;
-  entry.headwordLength = record.length;
-  entry.articleBlock = articleBlock;
-  entry.articleStart = record.articleStart;
-  entry.articleLength = record.articleLength;
+void SectionStream::appendEntry(const SectionEntry& entry, uint64_t articleBlock,
+                                std::vector<uint8_t>* bytes) {
+  EntryHeader header;
+  header.headwordLength = entry.length;
+  header.articleBlock = articleBlock;
+  header.articleStart = entry.articleStart;
+  header.articleLength = entry.articleLength;
   const size_t at = bytes->size();
-  bytes->resize(at + kEntryHeaderSize + 4 * size_t{record.length});
+  bytes->resize(at + kEntryHeaderSize + 4 * size_t{entry.length});
   uint8_t* out = bytes->data() + at;
-  encodeEntryHeader(entry, out);
+  encodeEntryHeader(header, out);
   out += kEntryHeaderSize;
-  const uint16_t* headword = entries.headword(record);
-  const uint16_t* folded = entries.folded(record);
   // The headword, then the folded-headword slot: the headword with its start overwritten by the
   // folded headword and, when that is shorter, a zero unit after it.
   uint16_t slot[kMaxTextUnits + 1];
-  std::copy(headword, headword + record.length, slot);
-  std::copy(folded, folded + record.foldedLength, slot);
-  if (record.foldedLength < record.length) slot[record.foldedLength] = 0;
-  std::memcpy(out, headword, 2 * size_t{record.length});
-  std::memcpy(out + 2 * size_t{record.length}, slot, 2 * size_t{record.length});
+  std::copy(entry.headword, entry.headword + entry.length, slot);
+  std::copy(entry.folded, entry.folded + entry.foldedLength, slot);
+  if (entry.foldedLength < entry.length) slot[entry.foldedLength] = 0;
+  std::memcpy(out, entry.headword, 2 * size_t{entry.length});
+  std::memcpy(out + 2 * size_t{entry.length}, slot, 2 * size_t{entry.length});
 }
 
 Status SectionStream::writeGroupSection(uint32_t key, uint32_t entryCount,
                                         const EntryList& entries) {
-  ++finishedStreams_;
   const std::vector<EntryRecord>& records = entries.records();
   size_t size = 0;
   for (const EntryRecord& r : records)
     size += kEntryHeaderSize + 4 * size_t{r.length};
-
-  std::vector<uint8_t> bytes;
-  if (size <= streamingBytes_) {
-    bytes.reserve(size);
-    uint64_t lastBlock = kNone;
-    for (const EntryRecord& r : records) {
-      appendEntry(entries, r, r.articleBlock, &bytes);
-      if (r.articleBlock != kNone && (lastBlock == kNone || r.articleBlock > lastBlock))
-        lastBlock = r.articleBlock;
-    }
-    // A group without entries still gets a complete stream of its own.
-    return output_.addSection(key, entryCount, std::move(bytes), lastBlock);
+  if (size > streamingBytes_) {
+    ZORVAK_RETURN_IF_ERROR(beginStreamedSection());
+    for (const EntryRecord& r : records)
+      ZORVAK_RETURN_IF_ERROR(streamEntry(entries.view(r)));
+    return endStreamedSection(key, entryCount);
   }
+  ++finishedStreams_;
+  std::vector<uint8_t> bytes;
+  bytes.reserve(size);
+  uint64_t lastBlock = kNone;
+  for (const EntryRecord& r : records) {
+    appendEntry(entries.view(r), r.articleBlock, &bytes);
+    if (r.articleBlock != kNone && (lastBlock == kNone || r.articleBlock > lastBlock))
+      lastBlock = r.articleBlock;
+  }
+  // A group without entries still gets a complete stream of its own.
+  return output_.addSection(key, entryCount, std::move(bytes), lastBlock);
+}
 
+Status SectionStream::beginStreamedSection() {
   // Every block's offset is known once everything before this section is written.
   ZORVAK_RETURN_IF_ERROR(output_.beginStreamedSection());
   ZORVAK_RETURN_IF_ERROR(stream_.open());
-  uint64_t produced = 0;
+  piece_.clear();
+  produced_ = 0;
+  return Status::Ok();
+}
+
+Status SectionStream::streamEntry(const SectionEntry& entry) {
+  appendEntry(entry, entry.articleBlock == kNone ? kNone : output_.blockOffset(entry.articleBlock),
+              &piece_);
+  return piece_.size() >= kPieceBytes ? deflatePiece(Z_NO_FLUSH) : Status::Ok();
+}
+
+Status SectionStream::endStreamedSection(uint32_t key, uint32_t entryCount) {
+  ++finishedStreams_;
+  ZORVAK_RETURN_IF_ERROR(deflatePiece(Z_FINISH));
+  return output_.endStreamedSection(key, entryCount, produced_);
+}
+
+Status SectionStream::deflatePiece(int flush) {
   bool ended = false;
-  for (size_t k = 0; k < records.size(); ++k) {
-    const EntryRecord& r = records[k];
-    appendEntry(entries, r, r.articleBlock == kNone ? kNone : output_.blockOffset(r.articleBlock),
-                &bytes);
-    const bool last = k + 1 == records.size();
-    if (bytes.size() >= kPieceBytes || last) {
-      ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(bytes.data(), bytes.size(),
-                                                  last ? Z_FINISH : Z_NO_FLUSH, output_.sections(),
-                                                  &produced, &ended));
-      bytes.clear();
-    }
-  }
-  return output_.endStreamedSection(key, entryCount, produced);
+  ZORVAK_RETURN_IF_ERROR(stream_.deflateInput(piece_.data(), piece_.size(), flush,
+                                              output_.sections(), &produced_, &ended));
+  piece_.clear();
+  return Status::Ok();
 }
 
 }  // namespace zorvak

@@ -15,6 +15,7 @@ namespace zorvak {
 // Writes each index group's entry list as a group section of its own: per entry the entry
 // header, the headword and the folded-headword slot, compressed as one zlib stream. Sections go
 // to the compressed output, which places them in the section data and writes the group records.
+// Article blocks are given as block numbers of the article stream.
 class SectionStream {
  public:
   // A section longer than this many bytes is deflated as it is written instead of being held
@@ -26,18 +27,27 @@ class SectionStream {
                 size_t streamingBytes = kStreamingBytes);
 
   // Writes the section of the group `key`, registered `entryCount` times: the entries of the
-  // list in its order. Their article blocks are block numbers of the article stream.
+  // list in its order.
   Status writeGroupSection(uint32_t key, uint32_t entryCount, const EntryList& entries);
+
+  // Writes a section whose entries come one by one, in order, as a stream: begin, each entry,
+  // end.
+  Status beginStreamedSection();
+  Status streamEntry(const SectionEntry& entry);
+  Status endStreamedSection(uint32_t key, uint32_t entryCount);
 
  private:
   // Appends one entry's bytes, its article block as `articleBlock`.
-  static void appendEntry(const EntryList& entries, const EntryRecord& record,
-                          uint64_t articleBlock, std::vector<uint8_t>* bytes);
+  static void appendEntry(const SectionEntry& entry, uint64_t articleBlock,
+                          std::vector<uint8_t>* bytes);
+  Status deflatePiece(int flush);
 
   CompressedOutput& output_;
   uint32_t& finishedStreams_;
   size_t streamingBytes_;
   DeflateStream stream_;
+  std::vector<uint8_t> piece_;  // entries of a streamed section not yet deflated
+  uint64_t produced_ = 0;
 };
 
 }  // namespace zorvak
