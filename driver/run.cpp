@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <new>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "compiler/chunk_reader.h"
 #include "compiler/compile_files.h"
 #include "compiler/compiler.h"
@@ -133,6 +137,11 @@ int runCompile(const RunSettings& settings, std::FILE* console) {
 
 int runDecompress(const RunSettings& settings, std::FILE* console) {
   std::fputs("decompress\r\n", console);
+#if defined(__GLIBC__)
+  // The blocks the workers inflate are let go by the thread that writes the text: with a memory
+  // arena per thread, each would hold its own free memory and the run would need twice as much.
+  mallopt(M_ARENA_MAX, 1);
+#endif
   File input = File::openForReading(settings.inputName);
   if (!input.isOpen()) return fail(console, Status::InputOutput(messages::kOpenInput));
   // The text has no name until the run keeps it; an existing text stays as it was until then.
@@ -144,6 +153,8 @@ int runDecompress(const RunSettings& settings, std::FILE* console) {
   Status status = DictionaryReader::open(input, &reader);
   // A file rejected as a whole leaves an existing text as it was.
   if (!status.ok()) return fail(console, status);
+  // A group whose article blocks do not fit the block cache keeps their heads beside the text.
+  reader->spillBeside(finalName);
   DecompressProgressLines progress(console);
   status = decompressDictionary(*reader, output, progress, inflationWorkers(settings));
   reader.reset();

@@ -30,10 +30,18 @@ Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, Art
   *found = false;
   // The sum wraps like any 64-bit offset; a block past the end of the data yields nothing.
   const uint64_t key = articleDataOffset_ + block;
+  const uint64_t end = uint64_t{start} + length;
+  auto spilled = spilled_.find(key);
+  if (spilled != spilled_.end()) {
+    bool held = false;
+    ZORVAK_RETURN_IF_ERROR(fetchSpilled(key, spilled->second, start, end, sink, found, &held));
+    if (held) return Status::Ok();
+    spilled_.erase(key);
+  }
   SlotList::iterator slot;
   ZORVAK_RETURN_IF_ERROR(find(key, &slot));
+  slot->group = group_;
   const InflatedBlock& head = slot->block;
-  const uint64_t end = uint64_t{start} + length;
   Status status;
   if (end < head.units() || (head.end() == InflatedBlock::End::kComplete && end == head.units())) {
     size_t hint = 0;
@@ -71,7 +79,7 @@ Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
     ZORVAK_RETURN_IF_ERROR(InflatedBlock::inflateHead(input_, key, rule_, scratch_.data(), &block));
   }
   const size_t footprint = block.footprint() + kSlotOverhead;
-  slots_.push_front(Slot{key, std::move(block), footprint});
+  slots_.push_front(Slot{key, std::move(block), footprint, group_});
   held_ += footprint;
   byKey_[key] = slots_.begin();
   *slot = slots_.begin();
@@ -138,10 +146,116 @@ Status ArticleBlocks::stream(uint64_t key, uint64_t start, uint64_t end, Article
 
 void ArticleBlocks::evict() {
   while (held_ > budget_ && slots_.size() > 1) {
+    // A block the group being read has used may be wanted again before the group ends.
+    if (slots_.back().group == group_ && !spillBeside_.empty() && !spillFailed_) {
+      spill(slots_.back());
+    }
     held_ -= slots_.back().footprint;
     byKey_.erase(slots_.back().key);
     slots_.pop_back();
   }
+}
+
+void ArticleBlocks::spillBeside(const std::string& beside) {
+  spillBeside_ = beside;
+}
+
+void ArticleBlocks::beginGroup() {
+  ++group_;
+  spilled_.clear();
+  checkpoints_.clear();
+  if (spillEnd_ > 0) {
+    spillEnd_ = 0;
+    if (spillFile_.seek(0, SeekFrom::kBegin) != 0) spillFailed_ = true;
+  }
+}
+
+void ArticleBlocks::spill(const Slot& slot) {
+  const InflatedBlock& head = slot.block;
+  if (rule_ == UnitRule::kUtf8 &&
+      checkpoints_.size() + head.size() / kCheckpointBytes + 1 > kMaxCheckpoints) {
+    return;
+  }
+  if (!spillFile_.isOpen()) {
+    spillFile_ = File::createUnnamed(spillBeside_);
+    if (rule_ == UnitRule::kUtf8 &&
+        checkpoints_.size() + head.size() / kCheckpointBytes + 1 > kMaxCheckpoints) {
+      return;
+    }
+    if (!spillFile_.isOpen()) {
+      spillFailed_ = true;
+      return;
+    }
+  }
+  if (!spillFile_.write(head.bytes(), head.size())) {
+    spillFailed_ = true;
+    spilled_.clear();
+    return;
+  }
+  Spilled record{spillEnd_, head.size(), head.units(), head.end(), checkpoints_.size(), 0};
+  if (rule_ == UnitRule::kUtf8) {
+    for (size_t at = 0; at < head.size(); at += kCheckpointBytes)
+      checkpoints_.push_back(static_cast<uint32_t>(head.unitsBefore(at)));
+    record.checkpoints = checkpoints_.size() - record.firstCheckpoint;
+  }
+  spilled_[slot.key] = record;
+  spillEnd_ += head.size();
+}
+
+Status ArticleBlocks::fetchSpilled(uint64_t key, const Spilled& head, uint64_t start, uint64_t end,
+                                   ArticleSink& sink, bool* found, bool* spilled) {
+  *found = false;
+  *spilled = true;
+  const bool inHead =
+      end < head.units || (head.end == InflatedBlock::End::kComplete && end == head.units);
+  if (!inHead) {
+    if (head.end == InflatedBlock::End::kCut && start < head.units) {
+      return stream(key, start, end, sink, found);
+    }
+    return Status::Ok();
+  }
+  // The bytes from where the article's first unit may begin to where the unit after it must.
+  size_t from = 0;
+  size_t to = head.size;
+  uint64_t unitsBefore = 0;
+  switch (rule_) {
+    case UnitRule::kByte:
+      from = static_cast<size_t>(start);
+      to = static_cast<size_t>(std::min<uint64_t>(end, head.size));
+      break;
+    case UnitRule::kPair:
+      from = static_cast<size_t>(2 * start);
+      to = static_cast<size_t>(std::min<uint64_t>(2 * end, head.size));
+      break;
+    case UnitRule::kUtf8: {
+      const auto first = checkpoints_.begin() + static_cast<ptrdiff_t>(head.firstCheckpoint);
+      const auto last = first + static_cast<ptrdiff_t>(head.checkpoints);
+      // A head's units number at most its bytes, far below 2^32.
+      const auto before = std::upper_bound(first, last, static_cast<uint32_t>(start)) - 1;
+      const auto after = std::upper_bound(first, last, static_cast<uint32_t>(end));
+      from = static_cast<size_t>(before - first) * kCheckpointBytes;
+      unitsBefore = *before;
+      to = std::min(head.size, static_cast<size_t>(after - first) * kCheckpointBytes);
+      break;
+    }
+  }
+  spillBytes_.resize(to - from);
+  const int64_t got = spillFile_.readAt(head.at + from, spillBytes_.data(), to - from);
+  if (got != static_cast<int64_t>(to - from)) {
+    spillFailed_ = true;
+    *spilled = false;
+    return Status::Ok();
+  }
+  size_t first = 0;
+  size_t last = spillBytes_.size();
+  if (rule_ == UnitRule::kUtf8) {
+    UnitScan scan(rule_, unitsBefore);
+    first = scan.seek(spillBytes_.data(), spillBytes_.size(), 0, start);
+    if (first == spillBytes_.size()) return Status::Ok();
+    last = scan.seek(spillBytes_.data(), spillBytes_.size(), first, end);
+  }
+  *found = true;
+  return sink.take(spillBytes_.data() + first, last - first);
 }
 
 }  // namespace zorvak

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/status.h"
 #include "reader/inflated_block.h"
 #include "reader/input_reader.h"
@@ -52,8 +54,20 @@ class ArticleBlocks {
   // instead of inflating them; null for none. The map must live until the next call.
   void offer(std::unordered_map<uint64_t, InflatedBlock>* heads) { offered_ = heads; }
 
+  // From now on, the heads of blocks let go while the group that used them is being read are
+  // written to an unnamed file beside `beside`, made when first needed, and cut from there when
+  // the group wants them again, instead of being inflated again: a group whose blocks' heads
+  // do not fit the budget costs one inflation a block. That file holds at most the heads of one
+  // group's blocks at a time (what those blocks inflate to, up to kHeldBytes each); when it
+  // cannot be made, written or read, blocks are inflated again as without it.
+  void spillBeside(const std::string& beside);
+  // A new group is being read: the heads written for the one before are let go.
+  void beginGroup();
+
   // Inflations of blocks so far: heads (again after they were let go) and streamed articles.
   uint64_t inflations() const { return inflations_; }
+  // Heads of the group being read that are in the spill file.
+  size_t spilledHeads() const { return spilled_.size(); }
   // Memory held by the kept blocks.
   size_t heldBytes() const { return held_; }
 
@@ -62,7 +76,21 @@ class ArticleBlocks {
     uint64_t key;
     InflatedBlock block;
     size_t footprint;
+    uint64_t group;  // the group that used it last
   };
+  // A head written to the spill file: where, how long, and for UTF-8 the units begun before
+  // every kCheckpointBytes of it (checkpoints_ from firstCheckpoint on).
+  struct Spilled {
+    uint64_t at;
+    size_t size;
+    uint64_t units;
+    InflatedBlock::End end;
+    size_t firstCheckpoint;
+    size_t checkpoints;
+  };
+  static constexpr size_t kCheckpointBytes = 1024;
+  // The checkpoints of one group's spilled heads at most; past them, heads are let go.
+  static constexpr size_t kMaxCheckpoints = size_t{1} << 20;
   using SlotList = std::list<Slot>;
 
   // The slot of the block at file offset `key`, made the most recently used; its head is
@@ -76,6 +104,12 @@ class ArticleBlocks {
   Status stream(uint64_t key, uint64_t start, uint64_t end, ArticleSink& sink, bool* found);
   // Lets go of the least recently used blocks, all but the first, until the budget holds.
   void evict();
+  // Writes the head of `slot` to the spill file.
+  void spill(const Slot& slot);
+  // fetch() for a block whose head is in the spill file; *spilled false when that file failed
+  // to give it (the block is then inflated again).
+  Status fetchSpilled(uint64_t key, const Spilled& head, uint64_t start, uint64_t end,
+                      ArticleSink& sink, bool* found, bool* spilled);
 
   InputReader& input_;
   uint64_t articleDataOffset_;
@@ -90,6 +124,14 @@ class ArticleBlocks {
   WholeStream whole_;
   std::unordered_map<uint64_t, SlotList::iterator> byKey_;
   std::unordered_map<uint64_t, InflatedBlock>* offered_ = nullptr;
+  uint64_t group_ = 0;
+  std::string spillBeside_;  // empty: no spilling
+  bool spillFailed_ = false;
+  File spillFile_;
+  uint64_t spillEnd_ = 0;
+  std::unordered_map<uint64_t, Spilled> spilled_;
+  std::vector<uint32_t> checkpoints_;
+  std::vector<uint8_t> spillBytes_;  // a range of a spilled head read back
 };
 
 }  // namespace zorvak

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "reader/test_dictionary.h"
@@ -99,10 +100,11 @@ uint32_t unitCount(const Bytes& block, int32_t codePage) {
   return units;
 }
 
-class ArticleBlocksTest : public ::testing::TestWithParam<int32_t> {};
+// Per code page, with and without the heads let go kept in a spill file.
+class ArticleBlocksTest : public ::testing::TestWithParam<std::tuple<int32_t, bool>> {};
 
 TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
-  const int32_t codePage = GetParam();
+  const auto [codePage, spill] = GetParam();
   std::mt19937 random(codePage);
   // Blocks of a few units up to past two inflate outputs, a broken one, and one longer than
   // the head that a block keeps.
@@ -128,6 +130,7 @@ TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
   InputReader reader(input, file.size());
   // A budget below two blocks, so that blocks are let go and inflated again.
   ArticleBlocks blocks(reader, offsets[0], codePage, 50000);
+  if (spill) blocks.spillBeside(name);
   const uint32_t headUnits =
       unitCount(dictionary.blocks.back().substr(0, InflatedBlock::kHeldBytes), codePage);
 
@@ -155,12 +158,18 @@ TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
       ASSERT_EQ(got.text, storage) << "block " << which << " start " << at << " length " << length;
     }
   }
-  EXPECT_GT(blocks.inflations(), offsets.size());
+  if (spill) {
+    EXPECT_GT(blocks.spilledHeads(), 0u);
+  } else {
+    EXPECT_GT(blocks.inflations(), offsets.size());
+  }
   input.close();
   std::remove(name);
 }
 
-INSTANTIATE_TEST_SUITE_P(CodePages, ArticleBlocksTest, ::testing::Values(1252, 1200, 65001));
+INSTANTIATE_TEST_SUITE_P(CodePages, ArticleBlocksTest,
+                         ::testing::Combine(::testing::Values(1252, 1200, 65001),
+                                            ::testing::Bool()));
 
 // A file holding one deflated block right after the header and substitution item.
 class OneBlockFile {

@@ -188,6 +188,7 @@ void DictionaryReader::prefetchGroups(size_t workers, uint64_t groups) {
 }
 
 Status DictionaryReader::arriveAtGroup(uint64_t index) {
+  articles_.beginGroup();
   if (prefetch_ == nullptr) return Status::Ok();
   prefetched_ = prefetch_->arrive(index);
   articles_.offer(prefetched_ != nullptr ? &prefetched_->heads : nullptr);

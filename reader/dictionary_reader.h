@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "format/headword_key.h"
@@ -112,6 +113,10 @@ class DictionaryReader {
   void prefetchGroups(size_t workers, uint64_t groups);
   // The walk comes to group `index`; fails when a read ahead for it failed.
   Status arriveAtGroup(uint64_t index);
+  // Lets the block cache keep the heads of a group's blocks that do not fit its budget in an
+  // unnamed file beside `beside` (see ArticleBlocks::spillBeside), for a walk that tells the
+  // reader of each group with arriveAtGroup.
+  void spillBeside(const std::string& beside) { articles_.spillBeside(beside); }
 
   // The block cache, for what it can tell about its work.
   const ArticleBlocks& articleBlocks() const { return articles_; }

@@ -206,6 +206,18 @@ size_t InflatedBlock::unitOffset(uint64_t unit, size_t* chunkHint) const {
   return chunk * kChunkBytes + selectBit(chunks_[chunk].leads, unit - chunks_[chunk].unitsBefore);
 }
 
+uint64_t InflatedBlock::unitsBefore(size_t at) const {
+  switch (rule_) {
+    case UnitRule::kByte:
+      return at;
+    case UnitRule::kPair:
+      return (at + 1) / 2;
+    case UnitRule::kUtf8:
+      break;
+  }
+  return chunks_[at / kChunkBytes].unitsBefore;
+}
+
 size_t InflatedBlock::footprint() const {
   return sizeof(InflatedBlock) + bytes_.capacity() + chunks_.capacity() * sizeof(Chunk);
 }

@@ -25,6 +25,8 @@ UnitRule unitRuleFor(int32_t codePage);
 class UnitScan {
  public:
   explicit UnitScan(UnitRule rule) : rule_(rule) {}
+  // A scan that begins at a byte before which `unitsBefore` units have begun.
+  UnitScan(UnitRule rule, uint64_t unitsBefore) : rule_(rule), units_(unitsBefore) {}
 
   // Looks in piece[from, count) for the first byte of unit `unit` and returns its index, or
   // `count` when it does not begin there. The units begun are counted up to the index returned.
@@ -78,6 +80,10 @@ class InflatedBlock {
   // an article is found from its start.
   size_t unitOffset(uint64_t unit, size_t* chunkHint = nullptr) const;
   const uint8_t* bytes() const { return bytes_.data(); }
+  // Bytes held.
+  size_t size() const { return bytes_.size(); }
+  // Units begun before byte `at` of the head, a multiple of 64 below size().
+  uint64_t unitsBefore(size_t at) const;
   // Memory held.
   size_t footprint() const;
 
