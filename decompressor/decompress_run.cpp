@@ -11,6 +11,8 @@ namespace zorvak {
 namespace {
 
 constexpr size_t kOutputCapacity = size_t{1} << 20;
+// The text goes to the disk as it is written, so that keeping it at the end waits for little.
+constexpr uint64_t kWritebackBytes = uint64_t{8} << 20;
 
 }  // namespace
 
@@ -22,6 +24,7 @@ DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressP
       progress_(progress),
       codePage_(reader.codePage()) {
   encoderReset(encoder_);
+  output_.startWritebackEvery(kWritebackBytes);
   walk_.prefetch(workers);
 }
 

@@ -9,7 +9,16 @@ BufferedWriter::BufferedWriter(File& file, size_t capacity, const char* errorMes
       capacity_(capacity) {}
 
 void BufferedWriter::write(const void* data, size_t size) {
-  if (status_.ok() && !file_.write(data, size)) status_ = Status::InputOutput(errorMessage_);
+  if (!status_.ok()) return;
+  if (!file_.write(data, size)) {
+    status_ = Status::InputOutput(errorMessage_);
+    return;
+  }
+  written_ += size;
+  if (writebackEvery_ > 0 && written_ - writebackFrom_ >= writebackEvery_) {
+    file_.startWriteback(writebackFrom_, written_ - writebackFrom_);
+    writebackFrom_ = written_;
+  }
 }
 
 uint8_t* BufferedWriter::space(size_t count) {

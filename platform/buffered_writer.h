@@ -46,6 +46,10 @@ class BufferedWriter {
   // The first failure, or success.
   Status status() const { return status_; }
 
+  // For a file written from its start: once every `bytes` written, the file is told to start
+  // writing them to the disk (File::startWriteback), so that syncing it at the end is quicker.
+  void startWritebackEvery(uint64_t bytes) { writebackEvery_ = bytes; }
+
   // Bytes appended so far, written out or still in the buffer.
   uint64_t appended() const { return appended_; }
 
@@ -60,6 +64,9 @@ class BufferedWriter {
   size_t capacity_;
   size_t buffered_ = 0;
   uint64_t appended_ = 0;
+  uint64_t written_ = 0;  // bytes written to the file
+  uint64_t writebackEvery_ = 0;
+  uint64_t writebackFrom_ = 0;  // the first byte not yet handed to startWriteback
   Status status_;
 };
 

@@ -273,6 +273,18 @@ bool File::sync() {
   return fd_ >= 0 && fsync(fd_) == 0;
 }
 
+void File::startWriteback(uint64_t offset, uint64_t length) {
+#if defined(__linux__)
+  if (fd_ >= 0) {
+    (void)sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                          SYNC_FILE_RANGE_WRITE);
+  }
+#else
+  (void)offset;
+  (void)length;
+#endif
+}
+
 bool File::close() {
   if (fd_ < 0) return true;
   int fd = fd_;

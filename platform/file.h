@@ -64,6 +64,9 @@ class File {
   int64_t size() const;
   // Flushes the file's data to the disk.
   bool sync();
+  // Starts writing `length` bytes from `offset` to the disk without waiting for them, so that
+  // a later sync() has less to wait for. Only a hint: nothing fails.
+  void startWriteback(uint64_t offset, uint64_t length);
   // Closes the file; false when the close reported an error.
   bool close();
 
