@@ -1,11 +1,17 @@
 #include "reader/dictionary_check.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "format/headword_key.h"
@@ -118,6 +124,11 @@ class Checker : private SectionVisitor {
     ZORVAK_RETURN_IF_ERROR(DictionaryReader::open(file_, &lookupReader_, kLookupBlockBudget));
     ZORVAK_RETURN_IF_ERROR(HeadwordLookup::open(*lookupReader_, &lookup_));
     input_ = std::make_unique<InputReader>(file_, summary_.fileSize);
+    if (std::thread::hardware_concurrency() > 1) {
+      bool sound = false;
+      ZORVAK_RETURN_IF_ERROR(checkSideBySide(&sound));
+      if (sound) return Status::Ok();
+    }
     ZORVAK_RETURN_IF_ERROR(checkBlocks());
     if (!stopped_) ZORVAK_RETURN_IF_ERROR(checkGroups());
     if (!stopped_) ZORVAK_RETURN_IF_ERROR(flushEntries());
@@ -126,6 +137,69 @@ class Checker : private SectionVisitor {
   }
 
  private:
+  // Checks the blocks on a thread of their own while the groups are checked, each entry's
+  // article waiting until its block has been counted. Nothing is reported: *sound tells
+  // whether the file broke no rule, and when it did (or a read failed), everything is put back
+  // as it was, for the caller to check the file again one pass after the other, so that what
+  // is reported, in its order, does not depend on the threads.
+  Status checkSideBySide(bool* sound) {
+    *sound = false;
+    const CheckSummary before = summary_;
+    sideBySide_ = true;
+    flagged_ = false;
+    blocksDone_ = false;
+    Status blockStatus;
+    std::exception_ptr blockFailure;
+    std::thread blocks;
+    try {
+      blocks = std::thread([&] {
+        try {
+          blockStatus = checkBlocks();
+        } catch (...) {
+          blockFailure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(blocksMutex_);
+        blocksDone_ = true;
+        blocksReady_.notify_all();
+      });
+    } catch (const std::system_error&) {
+      // No room for a thread: one pass after the other.
+      sideBySide_ = false;
+      return Status::Ok();
+    }
+    struct Join {
+      std::thread& thread;
+      ~Join() { thread.join(); }
+    };
+    Status status;
+    {
+      Join join{blocks};
+      status = checkGroups();
+      if (status.ok()) status = flushEntries();
+      if (status.ok()) status = flushTargets();
+    }
+    sideBySide_ = false;
+    if (blockFailure != nullptr) std::rethrow_exception(blockFailure);
+    *sound = status.ok() && blockStatus.ok() && !flagged_;
+    if (*sound) return Status::Ok();
+    summary_ = before;
+    blocks_.clear();
+    marks_.clear();
+    places_ = std::make_unique<ArticlePlaces>();
+    previousKey_ = 0;
+    group_ = 0;
+    key_ = 0;
+    entries_ = 0;
+    entryOffset_ = 0;
+    previousFolded_.clear();
+    pendingUnits_ = 0;
+    pendingEntries_.clear();
+    entryQueries_.clear();
+    pendingTargets_.clear();
+    targetQueries_.clear();
+    return Status::Ok();
+  }
+
   // A headword looked up again, and what it must find.
   struct PendingEntry {
     Place place;
@@ -139,6 +213,10 @@ class Checker : private SectionVisitor {
 
   // Reports a broken rule; false once the listener wants no more.
   bool flag(const std::string& text) {
+    if (sideBySide_) {
+      flagged_ = true;
+      return true;
+    }
     ++summary_.violations;
     if (!listener_.violation(text)) stopped_ = true;
     return !stopped_;
@@ -249,6 +327,7 @@ class Checker : private SectionVisitor {
     std::vector<uint8_t> window;
     uint64_t windowAt = 0;
     WholeStream whole;
+    std::vector<Mark> blockMarks;
     uint64_t at = header_.articleDataOffset;
     while (at < header_.groupTableOffset) {
       if (at + kBlockWindowMargin > windowAt + window.size() &&
@@ -260,7 +339,8 @@ class Checker : private SectionVisitor {
         ZORVAK_RETURN_IF_ERROR(input_->readAt(at, window.data(), window.size(), &got));
         window.resize(got);
       }
-      BlockCount count{rule, blocks_.size(), marks_};
+      blockMarks.clear();
+      BlockCount count{rule, blocks_.size(), blockMarks};
       uint64_t end = 0;
       bool complete = false;
       size_t consumed = 0;
@@ -282,6 +362,10 @@ class Checker : private SectionVisitor {
         complete = outcome == ZlibSource::Outcome::kEnd;
       }
       const uint64_t offset = at - header_.articleDataOffset;
+      {
+        std::lock_guard<std::mutex> lock(blocksMutex_);
+        marks_.insert(marks_.end(), blockMarks.begin(), blockMarks.end());
+      }
       if (!complete || end > header_.groupTableOffset) {
         flag(format("article block %" PRIu64 " at offset %" PRIu64
                     " of the article data: not a complete zlib stream inside the article data",
@@ -293,7 +377,11 @@ class Checker : private SectionVisitor {
                                          static_cast<uint64_t>(blocks_.size()), offset))) {
         return Status::Ok();
       }
-      blocks_.push_back(Block{offset, count.units});
+      {
+        std::lock_guard<std::mutex> lock(blocksMutex_);
+        blocks_.push_back(Block{offset, count.units});
+        blocksReady_.notify_all();
+      }
       summary_.articleText += count.bytes;
       if (count.bytes > summary_.largestBlockText || blocks_.size() == 1) {
         summary_.largestBlockText = count.bytes;
@@ -353,7 +441,7 @@ class Checker : private SectionVisitor {
         sectionStop = read.ok() ? header_.sectionDataOffset + next.sectionOffset : kNone;
       }
       Status status = reader_->readSection(record, *this, &extent, sectionStop);
-      places_.endGroup();
+      places_->endGroup();
       if (stopped_) break;
       if (status.kind() == StatusKind::kInputOutput) return status;
       const uint64_t sectionAt = header_.sectionDataOffset + record.sectionOffset;
@@ -458,6 +546,14 @@ class Checker : private SectionVisitor {
       }
       return Status::Ok();
     }
+    // Beside the groups, the blocks are still being counted: wait for the entry's.
+    std::unique_lock<std::mutex> lock(blocksMutex_, std::defer_lock);
+    if (sideBySide_) {
+      lock.lock();
+      blocksReady_.wait(lock, [&] {
+        return blocksDone_ || (!blocks_.empty() && blocks_.back().offset >= entry.articleBlock);
+      });
+    }
     const auto block =
         std::lower_bound(blocks_.begin(), blocks_.end(), entry.articleBlock,
                          [](const Block& b, uint64_t offset) { return b.offset < offset; });
@@ -482,9 +578,9 @@ class Checker : private SectionVisitor {
       return Status::Ok();
     }
     const uint64_t end = uint64_t{entry.articleStart} + entry.articleLength;
-    switch (places_.check(entry.articleBlock, entry.articleStart, end)) {
+    switch (places_->check(entry.articleBlock, entry.articleStart, end)) {
       case ArticlePlaces::Verdict::kFree:
-        places_.take(entry.articleBlock, entry.articleStart, end);
+        places_->take(entry.articleBlock, entry.articleStart, end);
         break;
       case ArticlePlaces::Verdict::kBeforeFloor:
         flag(where(place) + ": the article of " + quoted(text) +
@@ -590,8 +686,14 @@ class Checker : private SectionVisitor {
   std::unique_ptr<DictionaryReader> reader_;
   std::unique_ptr<DictionaryReader> lookupReader_;
   std::unique_ptr<HeadwordLookup> lookup_;
-  ArticlePlaces places_;
+  std::unique_ptr<ArticlePlaces> places_ = std::make_unique<ArticlePlaces>();
   std::vector<Block> blocks_;
+  // Checking blocks and groups side by side: blocks_ and marks_ grow under the mutex.
+  bool sideBySide_ = false;
+  std::atomic<bool> flagged_{false};
+  std::mutex blocksMutex_;
+  std::condition_variable blocksReady_;
+  bool blocksDone_ = false;
   // Every reference mark of the article data, in file order. Only an alternative headword's
   // article holds one, as its first unit, so an entry's article is read only when a mark
   // stands where it begins.
