@@ -52,6 +52,10 @@ Status DictionaryCompiler::consumeSourceChunk(uint8_t* chunk, size_t size, size_
   return parser_.parseUnits(units, count);
 }
 
+Status DictionaryCompiler::parseSourceUnits(const uint16_t* units, size_t count) {
+  return parser_.parseUnits(units, count);
+}
+
 Status DictionaryCompiler::entryEnded(const uint16_t* headword, size_t length, uint64_t position) {
   groups_.registerEntry(folder_.headwordKey(headword, folded_), position);
   return producer_.produce(headword, length, alternatives_);

@@ -47,6 +47,8 @@ class DictionaryCompiler : private EntryListener {
   // it into the text spool and registers every completed entry. May leave an unfinished
   // double-byte lead byte in *carry.
   Status consumeSourceChunk(uint8_t* chunk, size_t size, size_t* carry);
+  // The same for units already decoded (by a reading thread, say).
+  Status parseSourceUnits(const uint16_t* units, size_t count);
 
   // Entries registered with a spool position, and alternative headwords registered.
   uint32_t mainEntries() const { return groups_.mainEntries(); }

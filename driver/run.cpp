@@ -11,6 +11,7 @@
 #include "compiler/chunk_reader.h"
 #include "compiler/compile_files.h"
 #include "compiler/compiler.h"
+#include "compiler/read_ahead.h"
 #include "compiler/word_forms.h"
 #include "decompressor/decompressor.h"
 #include "driver/help.h"
@@ -95,8 +96,8 @@ size_t inflationWorkers(const RunSettings& settings) {
 
 Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
                         CompileFiles& files, std::FILE* console) {
-  DictionaryCompiler compiler(settings.codePage, settings.allWords, wordForms, files,
-                              compressionWorkers(settings),
+  const size_t workers = compressionWorkers(settings);
+  DictionaryCompiler compiler(settings.codePage, settings.allWords, wordForms, files, workers,
                               settings.smallest ? Compression::kSmallest : Compression::kDefault);
   ReadPhase phase;
   phase.codePage = settings.codePage;
@@ -107,7 +108,17 @@ Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
     return std::pair{compiler.mainEntries(), compiler.alternativeEntries()};
   });
   uint64_t total = 0;
-  ZORVAK_RETURN_IF_ERROR(readChunks(files.input, phase, reading, &total));
+  if (workers == 0) {
+    ZORVAK_RETURN_IF_ERROR(readChunks(files.input, phase, reading, &total));
+  } else {
+    // With threads to spare the source is read and decoded beside its parsing.
+    ZORVAK_RETURN_IF_ERROR(readDecodedAhead(
+        files.input, phase,
+        [&](const uint16_t* units, size_t count) {
+          return compiler.parseSourceUnits(units, count);
+        },
+        reading, &total));
+  }
   ZORVAK_RETURN_IF_ERROR(compiler.prepareCompiledDictionary());
   ScanProgressLines scanning(console);
   ZORVAK_RETURN_IF_ERROR(compiler.scanGroups(scanning));

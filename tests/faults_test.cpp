@@ -278,6 +278,31 @@ TEST(Faults, ReadErrorAtEveryReadOfACompile) {
                             "error read sec file!"}));
 }
 
+// With threads the source is read ahead of its parsing; a read or a write that fails on the way
+// must end the run where one thread ends it, with the same lines and status.
+TEST(Faults, FailuresWhileReadingEndAsWithOneThread) {
+  ScratchFolder folder;
+  setUpCompile(folder);
+  const CleanRun clean = cleanCompile(folder);
+  std::vector<std::string> faults;
+  for (long n : readsToTry(clean.counts.reads))
+    faults.push_back("fail:read:" + std::to_string(n));
+  // The last write, that of the folder, finds the complete output in place.
+  for (long n : spread(clean.counts.writes - 1, kReadsSpread))
+    faults.push_back("fail:write:" + std::to_string(n));
+  for (const std::string& fault : faults) {
+    std::vector<RunResult> results;
+    for (const char* threads : {"1", "2"}) {
+      std::vector<std::string> arguments = {"--threads", threads};
+      arguments.insert(arguments.end(), kCompile.begin(), kCompile.end());
+      results.push_back(folder.run(arguments, injecting(fault)));
+      EXPECT_EQ(differences(clean.before, snapshot(folder)), "") << fault << ", " << threads;
+    }
+    EXPECT_EQ(results[1].status, results[0].status) << fault;
+    EXPECT_EQ(results[1].output, results[0].output) << fault;
+  }
+}
+
 // A compiled dictionary to write back as text, beside an older text of the user.
 CleanRun setUpDecompress(const ScratchFolder& folder) {
   setUpCompile(folder);
