@@ -15,7 +15,7 @@ const uint16_t* ChunkDecoder::decode(const uint8_t* chunk, size_t size, size_t* 
   if (capacity_ < size + 1) {
     // Enough for the longest chunk the reader hands over, one unit a byte and the zero unit.
     capacity_ = std::max(size + 1, kReadBufferSize);
-    units_ = std::make_unique<uint16_t[]>(capacity_);
+    units_ = std::make_unique_for_overwrite<uint16_t[]>(capacity_);
   }
   if (codePage_ == kCodePageUtf16) {
     *count = size / 2;

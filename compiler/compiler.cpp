@@ -127,9 +127,14 @@ Status DictionaryCompiler::writeHeader() {
 }
 
 Status DictionaryCompiler::appendFile(File& file, const char* readMessage) {
-  auto buffer = std::make_unique<uint8_t[]>(kWriterCapacity);
+  // A piece of at most the writers' size; no bigger than the file, which is often small.
+  const int64_t fileSize = file.size();
+  if (fileSize < 0) return Status::InputOutput(readMessage);
+  const size_t piece = static_cast<size_t>(
+      std::clamp<uint64_t>(static_cast<uint64_t>(fileSize), 1, kWriterCapacity));
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(piece);
   for (uint64_t offset = 0;;) {
-    const int64_t got = file.readAt(offset, buffer.get(), kWriterCapacity);
+    const int64_t got = file.readAt(offset, buffer.get(), piece);
     if (got < 0) return Status::InputOutput(readMessage);
     if (got == 0) return Status::Ok();
     if (!files_.output.write(buffer.get(), static_cast<size_t>(got))) {

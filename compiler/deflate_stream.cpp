@@ -10,7 +10,7 @@ DeflateStream::DeflateStream(const char* errorMessage, size_t outputArea, int le
     : errorMessage_(errorMessage),
       level_(level),
       outputArea_(outputArea),
-      output_(std::make_unique<uint8_t[]>(outputArea)) {}
+      output_(std::make_unique_for_overwrite<uint8_t[]>(outputArea)) {}
 
 DeflateStream::~DeflateStream() {
   if (initialized_) deflateEnd(&stream_);

@@ -84,13 +84,16 @@ Status EntryReader::finish(EntrySink& sink) {
 Status EntryReader::read(File& file, uint64_t begin, uint64_t end, const char* readError,
                          EntrySink& sink) {
   state_ = State::kSeek;
-  if (buffer_.empty()) buffer_.resize(kReadBytes / 2);
   for (uint64_t position = begin; position + 1 < end;) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(end - position, kReadBytes));
-    const int64_t got = file.readAt(position, buffer_.data(), want);
+    if (bufferUnits_ * 2 < want) {
+      bufferUnits_ = (want + 1) / 2;
+      buffer_ = std::make_unique_for_overwrite<uint16_t[]>(bufferUnits_);
+    }
+    const int64_t got = file.readAt(position, buffer_.get(), want);
     if (got < 2) return Status::InputOutput(readError);
     const size_t units = static_cast<size_t>(got) / 2;
-    ZORVAK_RETURN_IF_ERROR(parse(buffer_.data(), units, sink));
+    ZORVAK_RETURN_IF_ERROR(parse(buffer_.get(), units, sink));
     position += units * 2;
   }
   return finish(sink);

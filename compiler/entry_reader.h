@@ -3,7 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "format/headword_key.h"
 #include "platform/file.h"
@@ -48,7 +48,9 @@ class EntryReader {
   State state_ = State::kSeek;
   uint16_t headword_[kTextBufferUnits] = {};
   size_t length_ = 0;
-  std::vector<uint16_t> buffer_;
+  // Room for the largest piece read so far (at most kReadBytes), left uninitialised.
+  std::unique_ptr<uint16_t[]> buffer_;
+  size_t bufferUnits_ = 0;
 };
 
 }  // namespace zorvak
