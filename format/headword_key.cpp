@@ -91,12 +91,24 @@ struct BaseFolding {
   }
 };
 
+const BaseFolding& baseFolding(uint32_t drop, uint32_t separator) {
+  static const BaseFolding base(drop, separator);
+  return base;
+}
+
+bool isStandard(const SubstitutionTable& table) {
+  const SubstitutionTable standard = SubstitutionTable::standard();
+  return std::equal(table.items.begin(), table.items.end(), standard.items.begin(),
+                    standard.items.end(), [](const SubstitutionItem& a, const SubstitutionItem& b) {
+                      return a.from == b.from && a.to == b.to;
+                    });
+}
+
 }  // namespace
 
-HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
-    : action_(std::make_unique<uint32_t[]>(0x10000)) {
-  static const BaseFolding base(kDrop, kSeparator);
-  std::memcpy(action_.get(), base.action.get(), 0x10000 * sizeof(uint32_t));
+void HeadwordFolder::fillActions(const SubstitutionTable& table, uint32_t* action) {
+  const BaseFolding& base = baseFolding(kDrop, kSeparator);
+  std::memcpy(action, base.action.get(), 0x10000 * sizeof(uint32_t));
   // The items ordered by their from-unit; of equal ones the first holds.
   std::vector<SubstitutionItem> items = table.items;
   std::stable_sort(
@@ -105,7 +117,27 @@ HeadwordFolder::HeadwordFolder(const SubstitutionTable& table)
   for (size_t i = 0; i < items.size(); ++i) {
     if (i > 0 && items[i].from == items[i - 1].from) continue;
     for (uint32_t k = base.start[items[i].from]; k < base.start[items[i].from + 1u]; ++k)
-      action_[base.sources[k]] = items[i].to;
+      action[base.sources[k]] = items[i].to;
+  }
+}
+
+const uint32_t* HeadwordFolder::standardActions() {
+  static const std::unique_ptr<uint32_t[]> actions = [] {
+    auto table = std::make_unique_for_overwrite<uint32_t[]>(0x10000);
+    fillActions(SubstitutionTable::standard(), table.get());
+    return table;
+  }();
+  return actions.get();
+}
+
+// Every compiled dictionary carries the standard table, so most folders share the process's one.
+HeadwordFolder::HeadwordFolder(const SubstitutionTable& table) {
+  if (isStandard(table)) {
+    action_ = standardActions();
+  } else {
+    own_ = std::make_unique_for_overwrite<uint32_t[]>(0x10000);
+    fillActions(table, own_.get());
+    action_ = own_.get();
   }
 }
 

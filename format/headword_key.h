@@ -52,7 +52,16 @@ class HeadwordFolder {
   // the two actions below.
   static constexpr uint32_t kDrop = 0x10000;
   static constexpr uint32_t kSeparator = 0x20000;
-  std::unique_ptr<uint32_t[]> action_;
+
+  // The actions of the standard table, worked out once for the process.
+  static const uint32_t* standardActions();
+  // Fills `action` (0x10000 entries) with the actions for `table`.
+  static void fillActions(const SubstitutionTable& table, uint32_t* action);
+
+  // The table of a folder whose substitution table is not the standard one; empty otherwise.
+  std::unique_ptr<uint32_t[]> own_;
+  // One action per unit: own_, or the process's table for the standard substitutions.
+  const uint32_t* action_;
 };
 
 // The entry comparator: orders folded headwords unit by unit, the end of one counting as a zero
