@@ -29,7 +29,8 @@ void WordForms::reset() {
   offered_ = 0;
   stored_ = 0;
   pages_.clear();
-  pageFill_ = kPageUnits;
+  pageUnits_ = 0;
+  pageFill_ = 0;
   lemmas_.clear();
   records_.clear();
   bucketKeys_.clear();
@@ -149,8 +150,9 @@ uint32_t WordForms::addLemma(std::span<const uint16_t> lemma, uint64_t hash) {
 }
 
 uint64_t WordForms::addText(std::span<const uint16_t> units) {
-  if (pageFill_ + 1 + units.size() > kPageUnits) {
-    pages_.push_back(std::make_unique_for_overwrite<uint16_t[]>(kPageUnits));
+  if (pageFill_ + 1 + units.size() > pageUnits_) {
+    pageUnits_ = pageUnits_ == 0 ? kFirstPageUnits : std::min(kPageUnits, 2 * pageUnits_);
+    pages_.push_back(std::make_unique_for_overwrite<uint16_t[]>(pageUnits_));
     pageFill_ = 0;
   }
   const uint64_t offset = (uint64_t{pages_.size() - 1} << kPageBits) | pageFill_;

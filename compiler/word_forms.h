@@ -101,11 +101,16 @@ class WordForms {
 
   // Every lemma and form text, each as its length followed by its units, in pages that are
   // never moved (growing costs no copy); a text never crosses a page end. A text's offset is
-  // its page number shifted left by kPageBits, plus its place in the page.
+  // its page number shifted left by kPageBits, plus its place in the page. The first page holds
+  // kFirstPageUnits, each next one twice as many as the one before, up to kPageUnits, so that a
+  // small file takes little memory.
   static constexpr unsigned kPageBits = 20;
   static constexpr size_t kPageUnits = size_t{1} << kPageBits;
+  static constexpr size_t kFirstPageUnits = size_t{1} << 14;
+  static_assert(kFirstPageUnits > kMaxText + 1, "every text fits a page");
   std::vector<std::unique_ptr<uint16_t[]>> pages_;
-  size_t pageFill_ = kPageUnits;
+  size_t pageUnits_ = 0;  // of the last page
+  size_t pageFill_ = 0;
   std::vector<Lemma> lemmas_;
   std::vector<Record> records_;
   std::vector<uint16_t> bucketKeys_;

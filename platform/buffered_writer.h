@@ -23,7 +23,7 @@ class BufferedWriter {
   BufferedWriter& operator=(const BufferedWriter&) = delete;
 
   Status append(const void* data, size_t size) {
-    if (size <= capacity_ - buffered_) {
+    if (size <= allocated_ - buffered_) {
       std::memcpy(buffer_.get() + buffered_, data, size);
       buffered_ += size;
       appended_ += size;
@@ -56,11 +56,17 @@ class BufferedWriter {
  private:
   Status appendSlow(const void* data, size_t size);
   void write(const void* data, size_t size);
+  // Makes the buffer hold at least `count` bytes (at most the capacity), at least doubling it,
+  // and keeps what it holds.
+  void grow(size_t count);
 
   File& file_;
   const char* errorMessage_;
-  // Left uninitialised: a run that writes little touches few of its pages.
+  // Left uninitialised. It starts small and doubles, keeping its bytes, each time it fills
+  // below the capacity: a run that writes little allocates little, and the file is written in
+  // the same pieces as with a buffer of the whole capacity.
   std::unique_ptr<uint8_t[]> buffer_;
+  size_t allocated_;
   size_t capacity_;
   size_t buffered_ = 0;
   uint64_t appended_ = 0;
