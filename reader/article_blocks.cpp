@@ -22,8 +22,12 @@ ArticleBlocks::ArticleBlocks(InputReader& input, uint64_t articleDataOffset, int
     : input_(input),
       articleDataOffset_(articleDataOffset),
       rule_(unitRuleFor(codePage)),
-      budget_(budget),
-      scratch_(ZlibSource::kOutputSize) {}
+      budget_(budget) {}
+
+uint8_t* ArticleBlocks::scratch() {
+  if (scratch_.empty()) scratch_.resize(ZlibSource::kOutputSize);
+  return scratch_.data();
+}
 
 Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, ArticleSink& sink,
                             bool* found) {
@@ -76,7 +80,7 @@ Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
   }
   if (!whole) ZORVAK_RETURN_IF_ERROR(inflateWhole(key, &block, &whole));
   if (!whole) {
-    ZORVAK_RETURN_IF_ERROR(InflatedBlock::inflateHead(input_, key, rule_, scratch_.data(), &block));
+    ZORVAK_RETURN_IF_ERROR(InflatedBlock::inflateHead(input_, key, rule_, scratch(), &block));
   }
   const size_t footprint = block.footprint() + kSlotOverhead;
   slots_.push_front(Slot{key, std::move(block), footprint, group_});
@@ -119,9 +123,9 @@ Status ArticleBlocks::stream(uint64_t key, uint64_t start, uint64_t end, Article
   for (;;) {
     size_t produced = 0;
     ZlibSource::Outcome outcome;
-    ZORVAK_RETURN_IF_ERROR(source.inflateStep(scratch_.data(), &produced, &outcome));
+    uint8_t* piece = scratch();
+    ZORVAK_RETURN_IF_ERROR(source.inflateStep(piece, &produced, &outcome));
     if (outcome == ZlibSource::Outcome::kBroken) return Status::Ok();
-    const uint8_t* piece = scratch_.data();
     size_t from = 0;
     if (!begun) {
       from = scan.seek(piece, produced, 0, start);

@@ -102,6 +102,8 @@ class ArticleBlocks {
   Status inflateWhole(uint64_t key, InflatedBlock* block, bool* whole);
   // Streams units [start, end) of the block at file offset `key` to the sink.
   Status stream(uint64_t key, uint64_t start, uint64_t end, ArticleSink& sink, bool* found);
+  // Room for one inflate call's output.
+  uint8_t* scratch();
   // Lets go of the least recently used blocks, all but the first, until the budget holds.
   void evict();
   // Writes the head of `slot` to the spill file.
@@ -118,7 +120,7 @@ class ArticleBlocks {
   size_t held_ = 0;
   uint64_t inflations_ = 0;
   SlotList slots_;                // most recently used first
-  std::vector<uint8_t> scratch_;  // one inflate call's output
+  std::vector<uint8_t> scratch_;  // one inflate call's output, made on first use
   std::vector<uint8_t> window_;   // compressed article data from windowAt_ on
   uint64_t windowAt_ = 0;
   WholeStream whole_;

@@ -14,8 +14,7 @@ DictionaryReader::DictionaryReader(File& file, uint64_t size, const Header& head
       articleInput_(file, std::min(size, header.groupTableOffset)),
       header_(header),
       articles_(articleInput_, header.articleDataOffset, static_cast<int32_t>(header.codePage),
-                blockBudget),
-      sectionOutput_(ZlibSource::kOutputSize) {}
+                blockBudget) {}
 
 Status DictionaryReader::open(File& file, std::unique_ptr<DictionaryReader>* reader,
                               size_t blockBudget) {
@@ -154,6 +153,8 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
 Status DictionaryReader::streamSection(uint64_t offset, SectionVisitor& visitor,
                                        SectionExtent* extent) {
   parser_.reset();
+  // Most sections are inflated whole: the room for streaming is made on first use.
+  if (sectionOutput_.empty()) sectionOutput_.resize(ZlibSource::kOutputSize);
   ZlibSource source(input_, offset);
   SectionExtent found;
   Status status;

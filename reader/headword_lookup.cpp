@@ -145,14 +145,17 @@ Query HeadwordLookup::prepareStored(const std::u16string& headword) const {
 }
 
 Query HeadwordLookup::foldQuery(std::u16string text) const {
-  // Folding stops at a zero unit, as it does for the compiler's zero-terminated headwords.
-  std::vector<uint16_t> units(text.begin(), text.end());
-  units.push_back(0);
-  std::vector<uint16_t> folded(units.size());
+  // Folding stops at a zero unit, as it does for the compiler's zero-terminated headwords. The
+  // callers have cut the text to kMaxTextUnits.
+  uint16_t units[kTextBufferUnits];
+  uint16_t folded[kTextBufferUnits];
+  const size_t count = std::min(text.size(), kMaxTextUnits);
+  std::copy_n(text.begin(), count, units);
+  units[count] = 0;
   size_t length = 0;
   Query query;
-  query.key = folder_.headwordKey(units.data(), folded.data(), &length);
-  query.folded.assign(folded.begin(), folded.begin() + static_cast<std::ptrdiff_t>(length));
+  query.key = folder_.headwordKey(units, folded, &length);
+  query.folded.assign(folded, folded + length);
   query.text = std::move(text);
   return query;
 }
