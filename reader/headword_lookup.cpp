@@ -115,7 +115,10 @@ class StringSink : public ArticleSink {
 }  // namespace
 
 HeadwordLookup::HeadwordLookup(DictionaryReader& reader, const SubstitutionTable& table)
-    : reader_(reader), folder_(table), recordCache_(kRecordCacheSlots) {}
+    : reader_(reader),
+      folder_(table),
+      // No more slots than the dictionary has groups (a small one needs few).
+      recordCache_(std::clamp<size_t>(reader.groupCount(), 1, kRecordCacheSlots)) {}
 
 Status HeadwordLookup::open(DictionaryReader& reader, std::unique_ptr<HeadwordLookup>* lookup) {
   SubstitutionTable table;
