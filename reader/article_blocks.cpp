@@ -1,6 +1,7 @@
 #include "reader/article_blocks.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace zorvak {
 namespace {
@@ -154,9 +155,27 @@ void ArticleBlocks::evict() {
     if (slots_.back().group == group_ && !spillBeside_.empty() && !spillFailed_) {
       spill(slots_.back());
     }
-    held_ -= slots_.back().footprint;
-    byKey_.erase(slots_.back().key);
-    slots_.pop_back();
+    dropLast();
+  }
+}
+
+void ArticleBlocks::dropLast() {
+  held_ -= slots_.back().footprint;
+  byKey_.erase(slots_.back().key);
+  slots_.pop_back();
+}
+
+void ArticleBlocks::forgetBefore(uint64_t block) {
+  // Each block looked at is let go, or is one of the few still wanted put first, so that the
+  // work is bounded by what is let go.
+  constexpr int kKeptAtMost = 4;
+  for (int kept = 0; !slots_.empty() && kept < kKeptAtMost;) {
+    if (slots_.back().key - articleDataOffset_ < block) {
+      dropLast();
+    } else {
+      slots_.splice(slots_.begin(), slots_, std::prev(slots_.end()));
+      ++kept;
+    }
   }
 }
 

@@ -63,6 +63,11 @@ class ArticleBlocks {
   void spillBeside(const std::string& beside);
   // A new group is being read: the heads written for the one before are let go.
   void beginGroup();
+  // The blocks before `block` (from the article data offset) will not be wanted again: the
+  // least recently used of them are let go now rather than when the budget is spent, so that a
+  // walk holds little more than the blocks of the group it reads. A few blocks still wanted
+  // that are met on the way are kept; the others wait for the budget as before.
+  void forgetBefore(uint64_t block);
 
   // Inflations of blocks so far: heads (again after they were let go) and streamed articles.
   uint64_t inflations() const { return inflations_; }
@@ -106,6 +111,8 @@ class ArticleBlocks {
   uint8_t* scratch();
   // Lets go of the least recently used blocks, all but the first, until the budget holds.
   void evict();
+  // Lets go of the least recently used block.
+  void dropLast();
   // Writes the head of `slot` to the spill file.
   void spill(const Slot& slot);
   // fetch() for a block whose head is in the spill file; *spilled false when that file failed

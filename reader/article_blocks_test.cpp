@@ -149,6 +149,8 @@ TEST_P(ArticleBlocksTest, CutsWhatInflatingEachArticleAfreshCuts) {
                         : i % 4 == 2 ? (aroundEnd > units ? 0 : aroundEnd)
                                      : aroundHead;
     const size_t which = i % 4 == 3 ? offsets.size() - 1 : index;
+    // Blocks let go early are inflated again when they are wanted after all.
+    if (i % 97 == 0) blocks.forgetBefore(offsets[random() % offsets.size()] - offsets[0]);
     TextSink got;
     bool found = false;
     ASSERT_TRUE(blocks.fetch(offsets[which] - offsets[0], at, length, got, &found).ok());

@@ -40,6 +40,8 @@ class ArticlePlaces {
   void take(uint64_t block, uint64_t start, uint64_t end);
   // The current group is over: its articles become the floor of the next.
   void endGroup();
+  // No article of a later group may lie in a block before this one.
+  uint64_t floorBlock() const { return floor_.block; }
 
  private:
   // An article's place: its block and a unit in it, in file order.

@@ -118,6 +118,10 @@ class DictionaryReader {
   // reader of each group with arriveAtGroup.
   void spillBeside(const std::string& beside) { articles_.spillBeside(beside); }
 
+  // A walk will fetch no article from the blocks before `block` (from the article data offset)
+  // again: the block cache lets them go (see ArticleBlocks::forgetBefore).
+  void forgetBlocksBefore(uint64_t block) { articles_.forgetBefore(block); }
+
   // The block cache, for what it can tell about its work.
   const ArticleBlocks& articleBlocks() const { return articles_; }
 

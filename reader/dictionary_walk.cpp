@@ -54,6 +54,8 @@ Status DictionaryWalk::walkGroup(uint64_t index, GroupRecord* record, SectionVis
   const Status read = reader_.readSectionAt(at, *this, &extent, end);
   visitor_ = nullptr;
   places_.endGroup();
+  // The articles of the next groups lie after this one's: the blocks before are done with.
+  reader_.forgetBlocksBefore(places_.floorBlock());
   if (!read.ok() && read.kind() != StatusKind::kDamagedFile) return read;
   if (status.ok()) status = read;
   sectionFloor_ = std::max(sectionFloor_, extent.end);
