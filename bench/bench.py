@@ -248,6 +248,7 @@ class Case:
     forms: str = ""
     lookups: bool = False  # looks up the query words in the compiled file
     plain: str = ""  # the case of the same source without word forms or flag
+    options: tuple = ()  # compile options before the positional arguments
     available: bool = True
     why: str = ""
 
@@ -294,6 +295,8 @@ def cases(s, corpus):
              forms="de.forms.1252.txt", plain="corpus.1252"),
         Case("corpus.1252.all-words", "corpus 1252, all-words flag", corpus, "deu-eng.1252.txt",
              1252, all_words=1, plain="corpus.1252"),
+        Case("corpus.1252.smallest", "corpus 1252, --smallest", corpus, "deu-eng.1252.txt", 1252,
+             plain="corpus.1252", options=("--smallest",)),
         Case("gen.1251.sorted", f"gen{size} 1251 sorted", gen, "gen.1251.sorted.txt", 1251),
         Case("gen.1251.shuffled", f"gen{size} 1251 shuffled", gen, "gen.1251.shuffled.txt", 1251),
         Case("gen.1251.4x", f"gen 4x{size} 1251 shuffled", gen, "gen4x.1251.shuffled.txt", 1251),
@@ -340,6 +343,7 @@ class Row:
     threads: str
     megabytes: float = None
     entries: int = None
+    compiled_megabytes: float = None
     compile_s: float = None
     compile_peak: float = None  # MiB
     gzip_s: float = None
@@ -347,6 +351,8 @@ class Row:
     text_megabytes: float = None
     decompress_s: float = None
     decompress_peak: float = None
+    plain_decompress_s: float = None
+    plain_compiled_megabytes: float = None
     gunzip_s: float = None
     lookup_ms: float = None
     lookup_peak: float = None
@@ -357,10 +363,10 @@ class Row:
     missing: str = ""  # why the cells are empty
 
 
-def zorvak_command(s, threads, *arguments):
+def zorvak_command(s, threads, *arguments, options=()):
     if s.threads_option:
-        return [s.zorvak, "--threads", str(threads), *map(str, arguments)]
-    return [s.zorvak, *map(str, arguments)]
+        return [s.zorvak, "--threads", str(threads), *options, *map(str, arguments)]
+    return [s.zorvak, *options, *map(str, arguments)]
 
 
 def read_counts(output):
@@ -417,7 +423,8 @@ def bench_compiled_case(s, case, queries, rows, work):
     entries = None
     for round_number in range(s.repeat):
         for t in thread_counts:
-            result = run(zorvak_command(s, t, *arguments), cwd=work, keep_output=True)
+            result = run(zorvak_command(s, t, *arguments, options=case.options), cwd=work,
+                         keep_output=True)
             if result.status != 0 or not os.path.exists(compiled):
                 why = f"compile failed ({result.status}): {result.output[-200:]!r}"
                 for row in rows:
@@ -430,6 +437,7 @@ def bench_compiled_case(s, case, queries, rows, work):
                 os.replace(compiled, compiled + ".one")
             elif not same_files(compiled, compiled + ".one"):
                 s.notes.append(f"{case.name}: the file compiled with {t} threads differs from one thread's")
+        compiled_bytes = os.path.getsize(compiled if os.path.exists(compiled) else compiled + ".one")
         if not os.path.exists(compiled):
             os.replace(compiled + ".one", compiled)
         else:
@@ -465,6 +473,7 @@ def bench_compiled_case(s, case, queries, rows, work):
         row = rows[index]
         row.megabytes = source_bytes / 1e6
         row.entries = entries
+        row.compiled_megabytes = compiled_bytes / 1e6
         row.compile_s = median(times[("compile", t)])
         row.compile_peak = mib(median(peaks[("compile", t)]))
         row.decompress_s = median(times[("decompress", t)])
@@ -737,10 +746,28 @@ def table(s, rows):
 def link_plain(rows):
     """The ratio of a compile with word forms or the all-words flag to the plain compile of the
     same source with as many threads."""
-    plain = {(row.case, row.threads): row.compile_s for row in rows}
+    plain = {(row.case, row.threads): row for row in rows}
     for row in rows:
-        if row.plain:
-            row.plain_s = plain.get((row.plain, row.threads))
+        other = plain.get((row.plain, row.threads)) if row.plain else None
+        if other:
+            row.plain_s = other.compile_s
+            row.plain_decompress_s = other.decompress_s
+            row.plain_compiled_megabytes = other.compiled_megabytes
+
+
+def options_against_default(rows):
+    """What a compile option changes against the default compile of the same source: the
+    compiled file's size and the times of compiling and decompressing it."""
+    lines = []
+    for row in rows:
+        if not row.case.endswith(".smallest") or row.compiled_megabytes is None:
+            continue
+        lines.append(f"{row.label}, {row.threads} thread(s): file {cell(row.compiled_megabytes, 2)} MB, "
+                     f"{ratio(row.compiled_megabytes, row.plain_compiled_megabytes)} x the default's "
+                     f"{cell(row.plain_compiled_megabytes, 2)} MB; compile "
+                     f"{ratio(row.compile_s, row.plain_s)} x, decompress "
+                     f"{ratio(row.decompress_s, row.plain_decompress_s)} x the default's")
+    return lines
 
 
 def targets(s, rows):
@@ -944,6 +971,9 @@ def report(s, rows, started, todo=None):
         "",
         *[f"- {line}" for line in references(s, rows)],
         "",
+        *(["Compile options against the default compile (same round):", "",
+           *[f"- {line}" for line in options_against_default(rows)], ""]
+          if options_against_default(rows) else []),
         "Notes:",
         "",
         *[f"- {line}" for line in dict.fromkeys(missing + notes)],
