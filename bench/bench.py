@@ -835,7 +835,9 @@ def targets(s, rows):
         if r.decompress_peak is not None:
             lines.append(f"{verdict(r.decompress_peak, 64)}: decompress peak, {r.label}: "
                          f"{r.decompress_peak:.1f} MiB (at most 64 MiB)")
-    sdcv = row("peers", "1") if ("peers", "1") in by else Row("peers", "sdcv", "1")
+    # Both peer rows share a key; sdcv's lookups are in the one that has lookup cells.
+    sdcv = next((r for r in rows if r.case == "peers" and r.lookup_ms is not None),
+                Row("peers", "sdcv", "1"))
     for case in filter(ran, ("corpus.1252", "corpus.utf8")):
         r = row(case, "1")
         lines.append(f"{verdict(r.lookup_ms, 1)}: lookup, {r.label}: {cell(r.lookup_ms, 3)} ms a word "
