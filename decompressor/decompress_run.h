@@ -42,6 +42,7 @@ class DecompressRun : private SectionVisitor {
  private:
   // Writes the entry just parsed: headword, two blanks, article, line end.
   Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override;
+  void upcoming(const EntryHeader& entry) override { walk_.prefetchArticle(entry); }
   void writeHeadword(const uint16_t* headword, uint32_t length);
   void writeUnits(const char* ascii);  // a separator or line end in the header's code page
   // Keeps a damaged-file status as the run's result and goes on; any other failure stops.

@@ -61,11 +61,59 @@ Status ArticleBlocks::fetch(uint64_t block, uint32_t start, uint32_t length, Art
   return status;
 }
 
+void ArticleBlocks::prefetch(uint64_t block, uint32_t start) const {
+  const uint64_t key = articleDataOffset_ + block;
+  if (!hints_.empty()) {
+    const Hint& hint = hints_[hintOf(key)];
+    if (hint.kept && hint.key == key) {
+      // The slot is touched again by the fetch (it is made the most recently used).
+      __builtin_prefetch(&*hint.slot);
+      if (start >= hint.units) return;
+      switch (rule_) {
+        case UnitRule::kByte:
+          __builtin_prefetch(hint.bytes + start);
+          return;
+        case UnitRule::kPair:
+          __builtin_prefetch(hint.bytes + 2 * uint64_t{start});
+          return;
+        case UnitRule::kUtf8:
+          __builtin_prefetch(hint.bytes + hint.slot->block.unitOffset(start));
+          return;
+      }
+    }
+  }
+  const InflatedBlock* head = headFor(key);
+  if (head != nullptr && start < head->units()) {
+    __builtin_prefetch(head->bytes() + head->unitOffset(start));
+  }
+}
+
+const InflatedBlock* ArticleBlocks::headFor(uint64_t key) const {
+  if (auto known = byKey_.find(key); known != byKey_.end()) return &known->second->block;
+  if (offered_ == nullptr) return nullptr;
+  auto offered = offered_->find(key);
+  return offered != offered_->end() ? &offered->second : nullptr;
+}
+
 Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
+  // The entries of a group come in runs of one block: that block is already the first.
+  if (!slots_.empty() && slots_.front().key == key) {
+    *slot = slots_.begin();
+    return Status::Ok();
+  }
+  if (!hints_.empty()) {
+    const Hint& hint = hints_[hintOf(key)];
+    if (hint.kept && hint.key == key) {
+      slots_.splice(slots_.begin(), slots_, hint.slot);
+      *slot = slots_.begin();
+      return Status::Ok();
+    }
+  }
   auto known = byKey_.find(key);
   if (known != byKey_.end()) {
     slots_.splice(slots_.begin(), slots_, known->second);
     *slot = slots_.begin();
+    remember(slots_.begin());
     return Status::Ok();
   }
   ++inflations_;
@@ -88,7 +136,13 @@ Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
   held_ += footprint;
   byKey_[key] = slots_.begin();
   *slot = slots_.begin();
+  remember(slots_.begin());
   return Status::Ok();
+}
+
+void ArticleBlocks::remember(SlotList::iterator slot) {
+  if (hints_.empty()) hints_.resize(kHints);
+  hints_[hintOf(slot->key)] = Hint{slot->key, true, slot, slot->block.bytes(), slot->block.units()};
 }
 
 Status ArticleBlocks::inflateWhole(uint64_t key, InflatedBlock* block, bool* whole) {
@@ -160,6 +214,10 @@ void ArticleBlocks::evict() {
 }
 
 void ArticleBlocks::dropLast() {
+  if (!hints_.empty()) {
+    Hint& hint = hints_[hintOf(slots_.back().key)];
+    if (hint.kept && &*hint.slot == &slots_.back()) hint = Hint{};
+  }
   held_ -= slots_.back().footprint;
   byKey_.erase(slots_.back().key);
   slots_.pop_back();

@@ -49,16 +49,58 @@ void ArticlePlaces::take(uint64_t block, uint64_t start, uint64_t end) {
   groupEnd_ = std::max(groupEnd_, Place{block, end});
 }
 
+void ArticlePlaces::prefetch(uint64_t block, uint64_t start) const {
+  if (start >= Taken::kUnits) return;
+  const Taken* units = lastTaken_ != nullptr && lastBlock_ == block ? lastTaken_
+                       : table_.empty()                             ? nullptr
+                                        : table_[slotOf(block)].units.get();
+  if (units != nullptr) __builtin_prefetch(&units->words[start / 64]);
+}
+
 void ArticlePlaces::endGroup() {
-  taken_.clear();
+  for (const uint32_t slot : filled_)
+    table_[slot] = Slot{};
+  filled_.clear();
+  lastTaken_ = nullptr;
   floor_ = std::max(floor_, groupEnd_);
 }
 
+size_t ArticlePlaces::slotOf(uint64_t block) const {
+  const size_t mask = table_.size() - 1;
+  size_t slot = static_cast<size_t>((block * 0x9E3779B97F4A7C15u) >> 32) & mask;
+  while (table_[slot].units != nullptr && table_[slot].block != block)
+    slot = (slot + 1) & mask;
+  return slot;
+}
+
+void ArticlePlaces::grow() {
+  std::vector<Slot> old(std::max<size_t>(64, 2 * table_.size()));
+  old.swap(table_);
+  filled_.clear();
+  for (Slot& entry : old) {
+    if (entry.units == nullptr) continue;
+    const size_t slot = slotOf(entry.block);
+    table_[slot] = std::move(entry);
+    filled_.push_back(static_cast<uint32_t>(slot));
+  }
+}
+
 ArticlePlaces::Taken* ArticlePlaces::taken(uint64_t block) {
-  auto found = taken_.find(block);
-  if (found != taken_.end()) return found->second.get();
-  if (taken_.size() >= kMaxGroupBlocks) return nullptr;
-  return taken_.emplace(block, std::make_unique<Taken>()).first->second.get();
+  if (lastTaken_ != nullptr && lastBlock_ == block) return lastTaken_;
+  if (table_.empty()) grow();
+  size_t slot = slotOf(block);
+  if (table_[slot].units == nullptr) {
+    if (filled_.size() >= kMaxGroupBlocks) return nullptr;
+    if (2 * (filled_.size() + 1) > table_.size()) {
+      grow();
+      slot = slotOf(block);
+    }
+    table_[slot] = Slot{block, std::make_unique<Taken>()};
+    filled_.push_back(static_cast<uint32_t>(slot));
+  }
+  lastBlock_ = block;
+  lastTaken_ = table_[slot].units.get();
+  return lastTaken_;
 }
 
 }  // namespace zorvak

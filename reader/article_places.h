@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
+#include <vector>
 
 #include "format/layout.h"
 
@@ -40,6 +40,9 @@ class ArticlePlaces {
   void take(uint64_t block, uint64_t start, uint64_t end);
   // The current group is over: its articles become the floor of the next.
   void endGroup();
+  // A hint that units from `start` of `block` are soon checked: their bitmap is fetched into
+  // the processor's cache. Changes nothing.
+  void prefetch(uint64_t block, uint64_t start) const;
   // No article of a later group may lie in a block before this one.
   uint64_t floorBlock() const { return floor_.block; }
 
@@ -54,10 +57,28 @@ class ArticlePlaces {
   };
   struct Taken;
 
+  // A block of the current group and its bitmap; `units` null for a free slot.
+  struct Slot {
+    uint64_t block = 0;
+    std::unique_ptr<Taken> units;
+  };
+
   // The units of `block` the group has taken; null when it has taken units of too many blocks.
   Taken* taken(uint64_t block);
+  // The slot of `block` in the table, or the free slot where it would go (the table is never
+  // full).
+  size_t slotOf(uint64_t block) const;
+  // Doubles the table.
+  void grow();
 
-  std::unordered_map<uint64_t, std::unique_ptr<Taken>> taken_;
+  // Open addressing by block, at most half full, and the slots filled by the current group, to
+  // clear them at its end.
+  std::vector<Slot> table_;
+  std::vector<uint32_t> filled_;
+  // The block last looked up and its bitmap: an article is checked and then taken, and the
+  // articles of a group come in runs of one block.
+  uint64_t lastBlock_ = 0;
+  Taken* lastTaken_ = nullptr;
   Place groupEnd_;  // after the furthest article of the group
   Place floor_;     // after the furthest article of the groups before
 };

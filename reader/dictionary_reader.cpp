@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "format/coding.h"
 #include "platform/messages.h"
 #include "reader/zlib_source.h"
 #include "text/codepage.h"
@@ -76,19 +77,52 @@ Status DictionaryReader::inflateSectionWhole(uint64_t start, uint64_t end, bool*
   return Status::Ok();
 }
 
+namespace {
+
+// The start of the entry after the one at `entry`, by its headword length, when the bytes up to
+// `end` hold that one whole; null otherwise.
+const uint8_t* entryAfter(const uint8_t* entry, const uint8_t* end) {
+  if (entry == nullptr || static_cast<size_t>(end - entry) < kEntryHeaderSize) return nullptr;
+  const uint32_t length = decodeFixed32(entry);
+  if (length == 0 || length > kMaxTextUnits) return nullptr;
+  const size_t size = kEntryHeaderSize + 4 * size_t{length};
+  return static_cast<size_t>(end - entry) < size ? nullptr : entry + size;
+}
+
+}  // namespace
+
 Status DictionaryReader::parseSection(const uint8_t* bytes, size_t count, SectionVisitor& visitor,
                                       bool* stop) {
   *stop = false;
+  const uint8_t* const end = bytes + count;
+  // The entry last hinted (kHintDistance - 1 on from the next one), found by the headword
+  // lengths of the entries between, as far as these bytes hold them; null when not known.
+  const uint8_t* hinted = nullptr;
   while (count > 0) {
     bool complete = false;
     const size_t taken = parser_.take(bytes, count, &complete);
     bytes += taken;
     count -= taken;
-    if (complete) ZORVAK_RETURN_IF_ERROR(visitor.visitEntry(parser_.entry(), parser_.headword()));
+    if (!complete) {
+      if (parser_.broken()) return Status::DamagedFile(messages::kDamagedFile);
+      continue;
+    }
+    ZORVAK_RETURN_IF_ERROR(visitor.visitEntry(parser_.entry(), parser_.headword()));
     if (parser_.broken()) return Status::DamagedFile(messages::kDamagedFile);
-    if (complete && visitor.done()) {
+    if (visitor.done()) {
       *stop = true;
       return Status::Ok();
+    }
+    if (hinted != nullptr && hinted >= bytes) {
+      hinted = entryAfter(hinted, end);
+    } else {
+      hinted = bytes;
+      for (int step = 0; step < kHintDistance && hinted != nullptr; ++step)
+        hinted = entryAfter(hinted, end);
+    }
+    if (hinted != nullptr && static_cast<size_t>(end - hinted) >= kEntryHeaderSize) {
+      visitor.upcoming(EntryHeader{decodeFixed32(hinted), decodeFixed64(hinted + 4),
+                                   decodeFixed32(hinted + 12), decodeFixed32(hinted + 16)});
     }
   }
   return Status::Ok();
@@ -121,6 +155,7 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
       return visitor.visitEntry(entry, headword);
     }
     bool done() const override { return visitor.done(); }
+    void upcoming(const EntryHeader& entry) override { visitor.upcoming(entry); }
     SectionVisitor& visitor;
     uint64_t visited = 0;
   } counting(visitor);

@@ -37,6 +37,10 @@ class SectionVisitor {
   // True once the visitor has what it wants from the section: the section is inflated no
   // further, and readSection returns success.
   virtual bool done() const { return false; }
+  // The header of an entry a few on from the one just visited, as the bytes at hand read before
+  // that entry is parsed: a hint to make its article ready while the ones before are written.
+  // Nothing in it is checked; the entry itself comes to visitEntry (or not) as always.
+  virtual void upcoming(const EntryHeader& entry) { (void)entry; }
 };
 
 // A compiled dictionary opened for reading. Every part is read on demand through positioned
@@ -105,6 +109,13 @@ class DictionaryReader {
   // its block. A long article reaches the sink as it is inflated, so part of it may have been
   // handed over before the damage shows.
   Status fetchArticle(const EntryHeader& entry, ArticleSink& sink);
+  // A hint that the article of `entry` is soon fetched (see ArticleBlocks::prefetch).
+  void prefetchArticle(const EntryHeader& entry) const {
+    if (entry.articleLength > 0 && entry.articleBlock != kNone &&
+        entry.articleStart <= kBlockUnitLimit) {
+      articles_.prefetch(entry.articleBlock, entry.articleStart);
+    }
+  }
 
   // From now on, group sections and the article blocks their entries name are inflated on
   // `workers` threads a few groups ahead of a walk through the first `groups` records in file
@@ -134,7 +145,10 @@ class DictionaryReader {
   // Inflates the section piece by piece (see readSectionAt).
   Status streamSection(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent);
   // Hands `count` inflated section bytes to the parser and each entry it completes to the
-  // visitor; *stop once the visitor is done or the walk must end.
+  // visitor; *stop once the visitor is done or the walk must end. The visitor is told of the
+  // entries kHintDistance on (SectionVisitor::upcoming), so that their articles are in the
+  // cache when they come.
+  static constexpr int kHintDistance = 4;
   Status parseSection(const uint8_t* bytes, size_t count, SectionVisitor& visitor, bool* stop);
 
   InputReader input_;
