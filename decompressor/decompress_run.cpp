@@ -24,6 +24,10 @@ DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressP
       progress_(progress),
       codePage_(reader.codePage()) {
   encoderReset(encoder_);
+  if (codePage_ != kCodePageUtf8 && codePage_ != kCodePageUtf16 &&
+      buildReverseTable(encoder_, codePage_)) {
+    reverseTable_ = encoder_.reverseTable;
+  }
   output_.startWritebackEvery(kWritebackBytes);
   walk_.prefetch(workers);
 }
@@ -53,7 +57,7 @@ Status DecompressRun::decompressDictionary() {
 Status DecompressRun::visitEntry(const EntryHeader& entry, const uint16_t* headword) {
   ++mainEntries_;
   writeHeadword(headword, entry.headwordLength);
-  writeUnits("  ");
+  writeUnits("  ", 2);
   article_.begin();
   const Status fetched = walk_.fetchArticle(entry, article_);
   article_.finish();
@@ -62,7 +66,7 @@ Status DecompressRun::visitEntry(const EntryHeader& entry, const uint16_t* headw
     ++alternativeEntries_;
   }
   ZORVAK_RETURN_IF_ERROR(salvage(fetched));
-  writeUnits("\r\n");
+  writeUnits("\r\n", 2);
   return output_.status();
 }
 
@@ -74,6 +78,15 @@ void DecompressRun::writeHeadword(const uint16_t* headword, uint32_t length) {
     output_.commit(2 * size_t{length});
     return;
   }
+  if (reverseTable_ != nullptr) {
+    // A single-byte page: each unit up to the first zero is one byte of the table.
+    uint8_t* out = output_.space(length);
+    uint32_t i = 0;
+    for (; i < length && headword[i] != 0; ++i)
+      out[i] = reverseTable_[headword[i]];
+    output_.commit(i);
+    return;
+  }
   const int32_t encoded = encodeUnits(encoder_, codePage_, headword, length, encoded_);
   if (encoded <= 0) return;
   size_t count = static_cast<size_t>(encoded);
@@ -81,8 +94,7 @@ void DecompressRun::writeHeadword(const uint16_t* headword, uint32_t length) {
   (void)output_.append(encoded_, count);
 }
 
-void DecompressRun::writeUnits(const char* ascii) {
-  const size_t length = std::strlen(ascii);
+void DecompressRun::writeUnits(const char* ascii, size_t length) {
   if (codePage_ != kCodePageUtf16) {
     (void)output_.append(ascii, length);
     return;

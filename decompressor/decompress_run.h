@@ -44,7 +44,8 @@ class DecompressRun : private SectionVisitor {
   Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override;
   void upcoming(const EntryHeader& entry) override { walk_.prefetchArticle(entry); }
   void writeHeadword(const uint16_t* headword, uint32_t length);
-  void writeUnits(const char* ascii);  // a separator or line end in the header's code page
+  // A separator or line end of `length` ASCII characters in the header's code page.
+  void writeUnits(const char* ascii, size_t length);
   // Keeps a damaged-file status as the run's result and goes on; any other failure stops.
   Status salvage(const Status& status);
 
@@ -54,6 +55,7 @@ class DecompressRun : private SectionVisitor {
   DecompressProgress& progress_;
   int32_t codePage_;
   EncoderState encoder_;
+  const uint8_t* reverseTable_ = nullptr;  // the encoder's, for a single-byte page
   uint8_t encoded_[3 * kMaxTextUnits + 1];
   uint32_t mainEntries_ = 0;
   uint32_t alternativeEntries_ = 0;

@@ -66,7 +66,18 @@ size_t joinSurrogatePairs(const uint8_t* in, size_t count, uint8_t* out, size_t*
 }
 
 void replaceLineBreaks(uint8_t* bytes, size_t count) {
-  // Stored line breaks are rare: look for each kind with memchr rather than test every byte.
+  // A short text is looked through at once; in a longer one stored line breaks are rare, so
+  // each kind is looked for with memchr rather than by testing every byte.
+  if (count <= 64) {
+    for (size_t i = 0; i < count; ++i) {
+      if (bytes[i] == 0x0A) {
+        bytes[i] = 0x20;
+      } else if (bytes[i] == 0x0D) {
+        bytes[i] = 0x09;
+      }
+    }
+    return;
+  }
   for (const auto& [from, to] : {std::pair<uint8_t, uint8_t>{0x0A, 0x20}, {0x0D, 0x09}}) {
     uint8_t* end = bytes + count;
     for (uint8_t* p = bytes; p < end;) {

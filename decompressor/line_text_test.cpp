@@ -32,9 +32,12 @@ TEST(LineText, LoneAndMisorderedSurrogatesStayAsStored) {
 }
 
 TEST(LineText, LineBreaksBecomeBlankAndTab) {
-  std::string bytes = "a\nb\r\n\rc";
-  replaceLineBreaks(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
-  EXPECT_EQ(bytes, "a b\t \tc");
+  // Short texts and long ones, which are looked through differently.
+  for (const size_t padding : {size_t{0}, size_t{100}}) {
+    std::string bytes = "a\nb\r\n\rc" + std::string(padding, 'x') + "\n";
+    replaceLineBreaks(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(bytes, "a b\t \tc" + std::string(padding, 'x') + " ");
+  }
   // Only whole units 000A and 000D change; 0A0D and 0D0A are characters of their own.
   std::string units("\x0A\x00\x0D\x0A\x0A\x0D\x0D\x00\x0A", 9);
   replaceLineBreakUnits(reinterpret_cast<uint8_t*>(units.data()), units.size());
