@@ -37,8 +37,8 @@ DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
       compressed_(workers, compression, outputWriter_, sectionWriter_, groupTableWriter_),
       articles_(compressed_, storedCodePage(codePage), encoder_, finishedStreams_),
       sections_(compressed_, finishedStreams_),
-      scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_,
-               scanLimits) {
+      scanner_(files.spool, files.alternatives, groups_, folder_, articles_, sections_, scanLimits,
+               workers > 0) {
   encoderReset(encoder_);
 }
 

@@ -1,6 +1,9 @@
 #include "compiler/group_scan.h"
 
 #include <algorithm>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include "compiler/units.h"
 #include "format/layout.h"
@@ -13,15 +16,18 @@ namespace {
 constexpr size_t kDistributionBuffers = size_t{8} << 20;
 constexpr size_t kMinRegionBuffer = 4096;
 constexpr size_t kMaxRegionBuffer = 256 * 1024;
+// Bytes looked at a time for the first entry of the second half.
+constexpr size_t kFindBytes = 64 * 1024;
 
 }  // namespace
 
 // Copies the entries of the partitions that are not read directly into their regions.
 class GroupScanner::Distributor : public EntrySink {
  public:
-  Distributor(GroupScanner& scanner, int part, size_t bufferBytes)
+  Distributor(GroupScanner& scanner, int part, int half, size_t bufferBytes)
       : scanner_(scanner),
         part_(part),
+        half_(half),
         bufferBytes_(bufferBytes),
         buffers_(scanner.partitions_.size()) {}
 
@@ -65,17 +71,19 @@ class GroupScanner::Distributor : public EntrySink {
   }
   Status write(uint32_t partition, const uint16_t* units, size_t count) {
     Part& part = scanner_.partitions_[partition].parts[part_];
+    uint64_t& filled = part.filled[half_];
     // A region holds its entries as they stood in their file, or shorter (cut headwords).
-    if (part.filled + 2 * count > part.bytes) return Status::InputOutput(messages::kWriteSpool);
-    if (!scanner_.spool_.writeAt(part.region + part.filled, units, 2 * count)) {
+    if (filled + 2 * count > part.bytes) return Status::InputOutput(messages::kWriteSpool);
+    if (!scanner_.spool_.writeAt(part.region[half_] + filled, units, 2 * count)) {
       return Status::InputOutput(messages::kWriteSpool);
     }
-    part.filled += 2 * count;
+    filled += 2 * count;
     return Status::Ok();
   }
 
   GroupScanner& scanner_;
   int part_;
+  int half_;
   size_t bufferBytes_;
   std::vector<std::vector<uint16_t>> buffers_;
   uint32_t current_ = 0;
@@ -163,14 +171,15 @@ class GroupScanner::Streamer : public EntrySink {
 
 GroupScanner::GroupScanner(File& spool, File& alternatives, const IndexGroups& groups,
                            const HeadwordFolder& folder, ArticleStream& articles,
-                           SectionStream& sections, ScanLimits limits)
+                           SectionStream& sections, ScanLimits limits, bool copyBeside)
     : spool_(spool),
       alternatives_(alternatives),
       groups_(groups),
       folder_(folder),
       articles_(articles),
       sections_(sections),
-      limits_(limits) {}
+      limits_(limits),
+      copyBeside_(copyBeside) {}
 
 Status GroupScanner::scanGroups(ScanProgress& progress) {
   ZORVAK_RETURN_IF_ERROR(planPartitions());
@@ -226,8 +235,10 @@ Status GroupScanner::planPartitions() {
       // A stretch that the partition's own entries fill to four fifths is read as it stands.
       part.direct = part.bytes == 0 || part.end - part.first <= part.bytes + part.bytes / 4;
       if (part.direct) continue;
-      part.region = region;
-      region += part.bytes;
+      for (uint64_t& start : part.region) {
+        start = region;
+        region += part.bytes;
+      }
     }
   }
   runSpace_ = region;
@@ -245,19 +256,87 @@ Status GroupScanner::distribute(int part) {
   size_t copied = 0;
   for (const Partition& partition : partitions_)
     copied += partition.parts[part].direct ? 0 : 1;
-  const size_t bufferBytes = std::clamp(kDistributionBuffers / std::max<size_t>(copied, 1),
+  // Each half's buffers take half of what the pass keeps.
+  const size_t bufferBytes = std::clamp(kDistributionBuffers / 2 / std::max<size_t>(copied, 1),
                                         kMinRegionBuffer, kMaxRegionBuffer);
-  Distributor distributor(*this, part, bufferBytes);
-  ZORVAK_RETURN_IF_ERROR(
-      reader_.read(fileOf(part), 0, fileEnds_[part], readMessageOf(part), distributor));
+  uint64_t half = 0;
+  ZORVAK_RETURN_IF_ERROR(findHalf(part, &half));
+  const uint64_t end = fileEnds_[part];
+  // The halves make the same reads and writes with a thread or without; only their order
+  // differs, and a failure in the first half is told before one in the second.
+  Status second;
+  std::exception_ptr failure;
+  auto copySecond = [&] {
+    try {
+      second = distributeHalf(part, 1, half, end, bufferBytes);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  };
+  std::thread thread;
+  if (copyBeside_ && half < end) {
+    try {
+      thread = std::thread(copySecond);
+    } catch (const std::system_error&) {
+      // No room for another thread: this one copies both halves.
+    }
+  }
+  Status first;
+  try {
+    first = distributeHalf(part, 0, 0, half, bufferBytes);
+  } catch (...) {
+    if (thread.joinable()) thread.join();
+    throw;
+  }
+  if (thread.joinable()) {
+    thread.join();
+  } else if (first.ok()) {
+    copySecond();
+  }
+  if (!first.ok()) return first;
+  if (failure != nullptr) std::rethrow_exception(failure);
+  return second;
+}
+
+Status GroupScanner::distributeHalf(int part, int half, uint64_t begin, uint64_t end,
+                                    size_t bufferBytes) {
+  if (begin + 1 >= end) return Status::Ok();
+  Distributor distributor(*this, part, half, bufferBytes);
+  EntryReader reader;
+  ZORVAK_RETURN_IF_ERROR(reader.read(fileOf(part), begin, end, readMessageOf(part), distributor));
   return distributor.finish();
+}
+
+Status GroupScanner::findHalf(int part, uint64_t* half) {
+  const uint64_t end = fileEnds_[part];
+  *half = end;
+  if (end < limits_.splitBytes) return Status::Ok();
+  uint16_t units[kFindBytes / 2];
+  for (uint64_t position = end / 4 * 2; position < end;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(end - position, kFindBytes));
+    const int64_t got = fileOf(part).readAt(position, units, want);
+    if (got < 2) return Status::InputOutput(readMessageOf(part));
+    const size_t count = static_cast<size_t>(got) / 2;
+    const uint16_t* mark = std::find(units, units + count, kEntryMark);
+    if (mark != units + count) {
+      *half = position + 2 * static_cast<uint64_t>(mark - units);
+      return Status::Ok();
+    }
+    position += 2 * count;
+  }
+  return Status::Ok();
 }
 
 Status GroupScanner::readPart(const Partition& partition, int part, EntrySink& sink) {
   const Part& p = partition.parts[part];
   if (p.bytes == 0) return Status::Ok();
   if (p.direct) return reader_.read(fileOf(part), p.first, p.end, readMessageOf(part), sink);
-  return reader_.read(spool_, p.region, p.region + p.filled, messages::kReadSpool, sink);
+  for (int half = 0; half < 2; ++half) {
+    if (p.filled[half] == 0) continue;
+    ZORVAK_RETURN_IF_ERROR(reader_.read(spool_, p.region[half], p.region[half] + p.filled[half],
+                                        messages::kReadSpool, sink));
+  }
+  return Status::Ok();
 }
 
 Status GroupScanner::scanPartition(const Partition& partition, ScanProgress& progress) {

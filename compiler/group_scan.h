@@ -40,13 +40,17 @@ struct ScanLimits {
   uint32_t partitionEntries = 1 << 18;
   // A large group's entries are sorted in memory up to this many bytes at a time.
   size_t sortBytes = size_t{16} << 20;
+  // A file this long or longer is copied out in two halves.
+  uint64_t splitBytes = uint64_t{4} << 20;
 };
 
 class GroupScanner {
  public:
+  // With `copyBeside`, the copying pass runs over the two halves of a file at once, the second
+  // on a thread of its own.
   GroupScanner(File& spool, File& alternatives, const IndexGroups& groups,
                const HeadwordFolder& folder, ArticleStream& articles, SectionStream& sections,
-               ScanLimits limits = {});
+               ScanLimits limits = {}, bool copyBeside = false);
 
   // Scans every group, in the order of the (sorted) index groups, telling `progress` of each
   // before it is scanned.
@@ -58,14 +62,16 @@ class GroupScanner {
 
  private:
   // How one file's entries of a partition are read: straight from a stretch of the file, or
-  // from the partition's region behind the end of the spool.
+  // from the partition's region behind the end of the spool. The copying pass takes the file
+  // in two halves, and each half's entries go to a region of their own, read one after the
+  // other; each is as large as the partition's entries, so that either half may hold them all.
   struct Part {
     uint64_t bytes = 0;  // the entries' bytes in their file
     uint64_t first = kNone;
     uint64_t end = 0;
     bool direct = true;
-    uint64_t region = 0;  // the region's offset in the spool file
-    uint64_t filled = 0;  // bytes copied into it
+    uint64_t region[2] = {0, 0};  // the regions' offsets in the spool file
+    uint64_t filled[2] = {0, 0};  // bytes copied into each
   };
   struct Partition {
     uint32_t firstGroup = 0;
@@ -92,6 +98,10 @@ class GroupScanner {
   // Copies the entries of the partitions not read directly out of file `part` (0: the spool,
   // 1: the alternative headwords file) into their regions.
   Status distribute(int part);
+  // Copies those of half `half` of the file, [begin, end), into the regions of that half.
+  Status distributeHalf(int part, int half, uint64_t begin, uint64_t end, size_t bufferBytes);
+  // Where the second half of file `part` starts: the first entry from its middle on, or its end.
+  Status findHalf(int part, uint64_t* half);
   File& fileOf(int part) { return part == 0 ? spool_ : alternatives_; }
   static const char* readMessageOf(int part) {
     return part == 0 ? messages::kReadSpool : messages::kReadAlternatives;
@@ -114,6 +124,7 @@ class GroupScanner {
   ArticleStream& articles_;
   SectionStream& sections_;
   ScanLimits limits_;
+  bool copyBeside_;
 
   std::vector<Partition> partitions_;
   uint64_t fileEnds_[2] = {0, 0};  // where the last registered entry of each file ends

@@ -218,13 +218,14 @@ std::string compileWith(const std::string& source, ScanLimits limits, size_t wor
 
 // Partitions of a few entries, groups read entry by entry and sorted in runs of one entry give
 // the file of a scan that holds everything at once, whether the source is sorted (its
-// partitions are read where they stand) or not (they are copied out first).
+// partitions are read where they stand) or not (they are copied out first, in one pass or in
+// two halves).
 TEST(GroupScanner, AnyScanLimitsGiveTheSameFile) {
   for (bool shuffled : {false, true}) {
     const std::string source = makeSource(shuffled);
     const std::string expected = compileWith(source, ScanLimits{}, 0);
-    for (const ScanLimits& limits : {ScanLimits{2000, 20, size_t{1} << 20}, ScanLimits{1, 1, 1},
-                                     ScanLimits{3000, 1000, 2000}}) {
+    for (const ScanLimits& limits : {ScanLimits{2000, 20, size_t{1} << 20}, ScanLimits{1, 1, 1, 2},
+                                     ScanLimits{3000, 1000, 2000, 100}}) {
       EXPECT_TRUE(compileWith(source, limits, 2) == expected)
           << (shuffled ? "shuffled" : "sorted") << " source, partitions of "
           << limits.partitionBytes << " bytes";
