@@ -131,6 +131,13 @@ FUZZ_FLAGS   := -rss_limit_mb=512 -timeout=10 -print_final_stats=1
 # would count against the RSS limit of whatever input happens to run then; kept small, the limit
 # measures the inputs. One allocation larger than the limit is still a finding.
 FUZZ_ASAN    := quarantine_size_mb=64
+# A run longer than FUZZ_FORK_AFTER seconds fuzzes in child processes that libFuzzer starts
+# afresh every few minutes: the sanitizer keeps some memory for every thread that ever ran, and
+# the compile and decompress start threads for each input, so one process over hours would
+# reach the RSS limit with no input needing it. A crash, a timeout or an input over the limit
+# in any child still ends the run as a finding.
+FUZZ_FORK_AFTER ?= 600
+FUZZ_FORK    := -fork=1 -ignore_crashes=0 -ignore_timeouts=0 -ignore_ooms=0
 
 build-fuzz: fuzz-deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -140,15 +147,17 @@ build-fuzz: fuzz-deps
 fuzz: build-fuzz
 	@mkdir -p $(FUZZ_BUILD)/findings; \
 	scratch=$$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp ); failed=""; \
+	fork=$$( [ $(FUZZ_SECONDS) -gt $(FUZZ_FORK_AFTER) ] && echo "$(FUZZ_FORK)" ); \
 	for t in $(FUZZ_TARGETS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
 	  echo "fuzz $$t: $(FUZZ_SECONDS) s, log in $(FUZZ_BUILD)/fuzz-$$t.log"; \
 	  TMPDIR=$$scratch ASAN_OPTIONS=$(FUZZ_ASAN):$$ASAN_OPTIONS \
-	    $(FUZZ_BUILD)/fuzz/$${t}_fuzzer $(FUZZ_FLAGS) \
+	    $(FUZZ_BUILD)/fuzz/$${t}_fuzzer $(FUZZ_FLAGS) $$fork \
 	    -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- \
 	    $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t > $(FUZZ_BUILD)/fuzz-$$t.log 2>&1 \
 	    || failed="$$failed $$t"; \
 	  grep -h -E 'stat::number_of_executed_units|SUMMARY' $(FUZZ_BUILD)/fuzz-$$t.log; \
+	  [ -z "$$fork" ] || grep -a -E '^#[0-9]+: cov' $(FUZZ_BUILD)/fuzz-$$t.log | tail -1; \
 	done; \
 	if [ -n "$$failed" ]; then echo "fuzz findings in:$$failed ($(FUZZ_BUILD)/findings)"; exit 1; fi
 
