@@ -24,10 +24,6 @@ DecompressRun::DecompressRun(DictionaryReader& reader, File& output, DecompressP
       progress_(progress),
       codePage_(reader.codePage()) {
   encoderReset(encoder_);
-  if (codePage_ != kCodePageUtf8 && codePage_ != kCodePageUtf16 &&
-      buildReverseTable(encoder_, codePage_)) {
-    reverseTable_ = encoder_.reverseTable;
-  }
   output_.startWritebackEvery(kWritebackBytes);
   walk_.prefetch(workers);
 }
@@ -78,20 +74,14 @@ void DecompressRun::writeHeadword(const uint16_t* headword, uint32_t length) {
     output_.commit(2 * size_t{length});
     return;
   }
-  if (reverseTable_ != nullptr) {
-    // A single-byte page: each unit up to the first zero is one byte of the table.
-    uint8_t* out = output_.space(length);
-    uint32_t i = 0;
-    for (; i < length && headword[i] != 0; ++i)
-      out[i] = reverseTable_[headword[i]];
-    output_.commit(i);
-    return;
-  }
-  const int32_t encoded = encodeUnits(encoder_, codePage_, headword, length, encoded_);
+  // Encoded straight into the output's buffer: at most three bytes a unit and the encoder's
+  // closing zero, which is not taken.
+  uint8_t* out = output_.space(3 * size_t{length} + 1);
+  const int32_t encoded = encodeUnits(encoder_, codePage_, headword, length, out);
   if (encoded <= 0) return;
   size_t count = static_cast<size_t>(encoded);
-  if (codePage_ == kCodePageUtf8) count = joinSurrogatePairs(encoded_, count, encoded_);
-  (void)output_.append(encoded_, count);
+  if (codePage_ == kCodePageUtf8) count = joinSurrogatePairs(out, count, out);
+  output_.commit(count);
 }
 
 void DecompressRun::writeUnits(const char* ascii, size_t length) {

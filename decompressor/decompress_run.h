@@ -55,8 +55,6 @@ class DecompressRun : private SectionVisitor {
   DecompressProgress& progress_;
   int32_t codePage_;
   EncoderState encoder_;
-  const uint8_t* reverseTable_ = nullptr;  // the encoder's, for a single-byte page
-  uint8_t encoded_[3 * kMaxTextUnits + 1];
   uint32_t mainEntries_ = 0;
   uint32_t alternativeEntries_ = 0;
   Status firstDamage_;
