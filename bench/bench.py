@@ -961,6 +961,7 @@ def report(s, rows, started, todo=None):
     done = {row.case for row in rows}
     going = [case.name for case in todo or [] if case.name not in done]
     minutes = (time.time() - started) / 60
+    against = options_against_default(rows)
     return "\n".join([
         *([f"Still running; not yet measured: {', '.join(going + ['peers'])}.", ""] if todo else []),
         table(s, rows),
@@ -974,8 +975,7 @@ def report(s, rows, started, todo=None):
         *[f"- {line}" for line in references(s, rows)],
         "",
         *(["Compile options against the default compile (same round):", "",
-           *[f"- {line}" for line in options_against_default(rows)], ""]
-          if options_against_default(rows) else []),
+           *[f"- {line}" for line in against], ""] if against else []),
         "Notes:",
         "",
         *[f"- {line}" for line in dict.fromkeys(missing + notes)],
