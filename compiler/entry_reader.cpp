@@ -95,6 +95,7 @@ Status EntryReader::read(File& file, uint64_t begin, uint64_t end, const char* r
     const size_t units = static_cast<size_t>(got) / 2;
     ZORVAK_RETURN_IF_ERROR(parse(buffer_.get(), units, sink));
     position += units * 2;
+    sink.passed(position);
   }
   return finish(sink);
 }

@@ -23,6 +23,9 @@ class EntrySink {
   virtual Status article(const uint16_t* units, size_t count) = 0;
   // The entry taken has ended.
   virtual Status entryEnd() = 0;
+  // EntryReader::read has handed on every byte of the file before `end`: a sink that keeps
+  // nothing of the file's own may let it give them back.
+  virtual void passed(uint64_t end) { (void)end; }
 };
 
 // Finds the entries of the text spool and of the alternative headwords file, both runs of

@@ -24,12 +24,13 @@ constexpr size_t kFindBytes = 64 * 1024;
 // Copies the entries of the partitions that are not read directly into their regions.
 class GroupScanner::Distributor : public EntrySink {
  public:
-  Distributor(GroupScanner& scanner, int part, int half, size_t bufferBytes)
+  Distributor(GroupScanner& scanner, int part, int half, uint64_t begin, size_t bufferBytes)
       : scanner_(scanner),
         part_(part),
         half_(half),
         bufferBytes_(bufferBytes),
-        buffers_(scanner.partitions_.size()) {}
+        buffers_(scanner.partitions_.size()),
+        released_(begin) {}
 
   Status headword(const uint16_t* units, size_t length, bool* take) override {
     *take = false;
@@ -44,11 +45,21 @@ class GroupScanner::Distributor : public EntrySink {
   }
   Status article(const uint16_t* units, size_t count) override { return append(units, count); }
   Status entryEnd() override { return Status::Ok(); }
+  // What has been read is in the buffers or the regions now.
+  void passed(uint64_t end) override {
+    const uint64_t step = scanner_.limits_.releaseStep;
+    const uint64_t upTo = end / step * step;
+    if (upTo <= released_) return;
+    scanner_.releaseOutsideStretches(part_, released_, upTo);
+    released_ = upTo;
+  }
 
-  // Writes what is still buffered.
-  Status finish() {
+  // Writes what is still buffered and gives back the rest of the half, up to `end`.
+  Status finish(uint64_t end) {
     for (uint32_t p = 0; p < buffers_.size(); ++p)
       ZORVAK_RETURN_IF_ERROR(flush(p));
+    if (end > released_) scanner_.releaseOutsideStretches(part_, released_, end);
+    released_ = end;
     return Status::Ok();
   }
 
@@ -87,6 +98,7 @@ class GroupScanner::Distributor : public EntrySink {
   size_t bufferBytes_;
   std::vector<std::vector<uint16_t>> buffers_;
   uint32_t current_ = 0;
+  uint64_t released_;  // the half's bytes before this are given back
   uint16_t folded_[kTextBufferUnits];
 };
 
@@ -242,7 +254,46 @@ Status GroupScanner::planPartitions() {
     }
   }
   runSpace_ = region;
+
+  // What stays of each file after the copying pass, and how much of its own stretch each
+  // partition read directly may give back: none of what a later such stretch covers.
+  for (int f = 0; f < 2; ++f) {
+    std::vector<std::pair<uint64_t, uint64_t>>& stretches = stretches_[f];
+    stretches.clear();
+    uint64_t laterFirst = kNone;
+    for (auto p = partitions_.rbegin(); p != partitions_.rend(); ++p) {
+      Part& part = p->parts[f];
+      if (!part.direct || part.bytes == 0) continue;
+      part.releasableEnd = std::min(part.end, laterFirst);
+      laterFirst = std::min(laterFirst, part.first);
+      stretches.emplace_back(part.first, part.end);
+    }
+    std::sort(stretches.begin(), stretches.end());
+    size_t kept = 0;
+    for (const auto& stretch : stretches) {
+      if (kept > 0 && stretch.first <= stretches[kept - 1].second) {
+        stretches[kept - 1].second = std::max(stretches[kept - 1].second, stretch.second);
+      } else {
+        stretches[kept++] = stretch;
+      }
+    }
+    stretches.resize(kept);
+  }
   return Status::Ok();
+}
+
+void GroupScanner::releaseOutsideStretches(int part, uint64_t begin, uint64_t end) const {
+  const std::vector<std::pair<uint64_t, uint64_t>>& stretches = stretches_[part];
+  // The first stretch that ends after `begin`, and the gaps between it and those that follow.
+  auto s = std::upper_bound(stretches.begin(), stretches.end(), begin,
+                            [](uint64_t b, const auto& stretch) { return b < stretch.second; });
+  File& file = part == 0 ? spool_ : alternatives_;
+  for (uint64_t from = begin; from < end; ++s) {
+    const uint64_t to = s == stretches.end() ? end : std::min(end, s->first);
+    if (from < to) file.release(from, to - from);
+    if (s == stretches.end()) break;
+    from = std::max(from, s->second);
+  }
 }
 
 uint32_t GroupScanner::partitionOf(uint32_t group) const {
@@ -301,10 +352,10 @@ Status GroupScanner::distribute(int part) {
 Status GroupScanner::distributeHalf(int part, int half, uint64_t begin, uint64_t end,
                                     size_t bufferBytes) {
   if (begin + 1 >= end) return Status::Ok();
-  Distributor distributor(*this, part, half, bufferBytes);
+  Distributor distributor(*this, part, half, begin, bufferBytes);
   EntryReader reader;
   ZORVAK_RETURN_IF_ERROR(reader.read(fileOf(part), begin, end, readMessageOf(part), distributor));
-  return distributor.finish();
+  return distributor.finish(end);
 }
 
 Status GroupScanner::findHalf(int part, uint64_t* half) {
@@ -330,12 +381,18 @@ Status GroupScanner::findHalf(int part, uint64_t* half) {
 Status GroupScanner::readPart(const Partition& partition, int part, EntrySink& sink) {
   const Part& p = partition.parts[part];
   if (p.bytes == 0) return Status::Ok();
-  if (p.direct) return reader_.read(fileOf(part), p.first, p.end, readMessageOf(part), sink);
+  if (p.direct) {
+    ZORVAK_RETURN_IF_ERROR(reader_.read(fileOf(part), p.first, p.end, readMessageOf(part), sink));
+    if (p.first < p.releasableEnd) fileOf(part).release(p.first, p.releasableEnd - p.first);
+    return Status::Ok();
+  }
   for (int half = 0; half < 2; ++half) {
     if (p.filled[half] == 0) continue;
     ZORVAK_RETURN_IF_ERROR(reader_.read(spool_, p.region[half], p.region[half] + p.filled[half],
                                         messages::kReadSpool, sink));
   }
+  for (int half = 0; half < 2; ++half)
+    spool_.release(p.region[half], p.bytes);
   return Status::Ok();
 }
 

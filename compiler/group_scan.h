@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "compiler/article_stream.h"
@@ -33,6 +34,12 @@ namespace zorvak {
 // region of their own behind the end of the spool. A group larger than a partition is read as
 // a stream, entry by entry.
 //
+// Bytes of the spool and of the alternative headwords file that no later read needs are given
+// back to the file system as soon as they are read (File::release): the copying pass's stretch
+// of a file outside the stretches read directly, a region once its partition is read, a stretch
+// once no later partition's stretch reaches into it. So the temporaries never hold much more
+// than one copy of the entries, and their pages need never be written to the disk.
+//
 // How much is held at once is bounded by ScanLimits; any limits give the same file.
 struct ScanLimits {
   // The bytes and the number of entries of a partition.
@@ -42,6 +49,9 @@ struct ScanLimits {
   size_t sortBytes = size_t{16} << 20;
   // A file this long or longer is copied out in two halves.
   uint64_t splitBytes = uint64_t{4} << 20;
+  // The copying pass gives back what it has read in steps of this many bytes (a multiple of
+  // the page size), at multiples of it.
+  uint64_t releaseStep = uint64_t{8} << 20;
 };
 
 class GroupScanner {
@@ -72,6 +82,9 @@ class GroupScanner {
     bool direct = true;
     uint64_t region[2] = {0, 0};  // the regions' offsets in the spool file
     uint64_t filled[2] = {0, 0};  // bytes copied into each
+    // A stretch read directly may be given back from `first` up to here once read: where the
+    // first stretch of a later partition read directly starts.
+    uint64_t releasableEnd = 0;
   };
   struct Partition {
     uint32_t firstGroup = 0;
@@ -110,8 +123,11 @@ class GroupScanner {
   Status scanPartition(const Partition& partition, ScanProgress& progress);
   // Scans the only group of a partition as its entries are read.
   Status scanLargeGroup(const Partition& partition, ScanProgress& progress);
-  // Reads one part of a partition (its stretch or its region) through `sink`.
+  // Reads one part of a partition (its stretch or its regions) through `sink`, then gives
+  // back what no later partition reads of it.
   Status readPart(const Partition& partition, int part, EntrySink& sink);
+  // Gives back the bytes of [begin, end) of file `part` outside every stretch read directly.
+  void releaseOutsideStretches(int part, uint64_t begin, uint64_t end) const;
   // Feeds an entry's article to the article stream and adds the entry to the list.
   Status addEntry(const uint16_t* headword, size_t length, const uint16_t* folded,
                   size_t foldedLength, const uint16_t* article, size_t articleLength);
@@ -128,7 +144,9 @@ class GroupScanner {
 
   std::vector<Partition> partitions_;
   uint64_t fileEnds_[2] = {0, 0};  // where the last registered entry of each file ends
-  uint64_t runSpace_ = 0;          // behind the regions: where sorted runs may go
+  // The stretches of each file read directly: ordered, apart, each [first, end).
+  std::vector<std::pair<uint64_t, uint64_t>> stretches_[2];
+  uint64_t runSpace_ = 0;  // behind the regions: where sorted runs may go
   EntryReader reader_;
   // The entries of the partition in memory, their units and their folded headwords.
   std::vector<uint16_t> units_;

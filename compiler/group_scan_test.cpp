@@ -156,8 +156,12 @@ TEST(DictionaryCompiler, HeaderIsWrittenTwiceDifferingOnlyInItsOffsets) {
 }
 
 // A source of 3000 entries in a few hundred groups: headwords of one or two words, some
-// beginning with a hyphen, articles from empty to a block long; sorted by headword or not.
-std::string makeSource(bool shuffled) {
+// beginning with a hyphen, articles from empty to a block long; sorted by headword, sorted
+// with some neighbours swapped (so that stretches read directly reach into each other), or
+// shuffled.
+enum class Order { kSorted, kNearlySorted, kShuffled };
+
+std::string makeSource(Order order) {
   std::mt19937 random(9);
   std::vector<std::string> lines;
   for (int i = 0; i < 3000; ++i) {
@@ -174,10 +178,14 @@ std::string makeSource(bool shuffled) {
     line.append("\n");
     lines.push_back(line);
   }
-  if (shuffled) {
+  if (order == Order::kShuffled) {
     std::shuffle(lines.begin(), lines.end(), random);
   } else {
     std::sort(lines.begin(), lines.end());
+  }
+  if (order == Order::kNearlySorted) {
+    for (size_t i = 0; i + 3 < lines.size(); i += 7)
+      std::swap(lines[i], lines[i + 1 + random() % 3]);
   }
   std::string source;
   for (const std::string& line : lines)
@@ -219,15 +227,16 @@ std::string compileWith(const std::string& source, ScanLimits limits, size_t wor
 // Partitions of a few entries, groups read entry by entry and sorted in runs of one entry give
 // the file of a scan that holds everything at once, whether the source is sorted (its
 // partitions are read where they stand) or not (they are copied out first, in one pass or in
-// two halves).
+// two halves), and whatever the scan gives back of its files once read.
 TEST(GroupScanner, AnyScanLimitsGiveTheSameFile) {
-  for (bool shuffled : {false, true}) {
-    const std::string source = makeSource(shuffled);
+  for (Order order : {Order::kSorted, Order::kNearlySorted, Order::kShuffled}) {
+    const std::string source = makeSource(order);
     const std::string expected = compileWith(source, ScanLimits{}, 0);
-    for (const ScanLimits& limits : {ScanLimits{2000, 20, size_t{1} << 20}, ScanLimits{1, 1, 1, 2},
-                                     ScanLimits{3000, 1000, 2000, 100}}) {
+    for (const ScanLimits& limits :
+         {ScanLimits{2000, 20, size_t{1} << 20}, ScanLimits{1, 1, 1, 2, 4096},
+          ScanLimits{3000, 1000, 2000, 100}}) {
       EXPECT_TRUE(compileWith(source, limits, 2) == expected)
-          << (shuffled ? "shuffled" : "sorted") << " source, partitions of "
+          << "source order " << static_cast<int>(order) << ", partitions of "
           << limits.partitionBytes << " bytes";
     }
   }

@@ -285,6 +285,22 @@ void File::startWriteback(uint64_t offset, uint64_t length) {
 #endif
 }
 
+void File::release(uint64_t offset, uint64_t length) {
+#if defined(__linux__)
+  // Whole pages only: a page cut in part would be zeroed in part, and so written again.
+  constexpr uint64_t kPage = 4096;
+  const uint64_t begin = (offset + kPage - 1) / kPage * kPage;
+  const uint64_t end = (offset + length) / kPage * kPage;
+  if (fd_ >= 0 && begin < end) {
+    (void)fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(begin),
+                    static_cast<off_t>(end - begin));
+  }
+#else
+  (void)offset;
+  (void)length;
+#endif
+}
+
 bool File::close() {
   if (fd_ < 0) return true;
   int fd = fd_;

@@ -67,6 +67,11 @@ class File {
   // Starts writing `length` bytes from `offset` to the disk without waiting for them, so that
   // a later sync() has less to wait for. Only a hint: nothing fails.
   void startWriteback(uint64_t offset, uint64_t length);
+  // Gives back the whole pages of [offset, offset + length) of a file of the run's own whose
+  // bytes there are no longer needed: their cached pages go without ever being written to the
+  // disk, their space is free again, and they read as zeros; the file keeps its size and the
+  // bytes outside the range. Only a hint: nothing fails.
+  void release(uint64_t offset, uint64_t length);
   // Closes the file; false when the close reported an error.
   bool close();
 

@@ -109,5 +109,30 @@ TEST(File, OnlyAFileMadeWithoutANameIsNamed) {
   EXPECT_EQ(folder.names(), Names{"plain"});
 }
 
+// A released range loses its whole pages only (to zeros, where the file system can); every
+// byte outside them and the file's size stay as they were.
+TEST(File, ReleaseDropsOnlyWholePagesInsideTheRange) {
+  Folder folder;
+  File file = File::createUnnamed(folder.file("spool"));
+  ASSERT_TRUE(file.isOpen());
+  std::string bytes(5 * 4096 + 100, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>('a' + i % 23);
+  ASSERT_TRUE(file.writeAt(0, bytes.data(), bytes.size()));
+  file.release(100, 3 * 4096);  // pages 1 and 2 whole, 0 and 3 in part
+  file.release(5 * 4096, 100);  // the last page, in part
+  file.release(4 * 4096, 0);
+  ASSERT_EQ(file.size(), static_cast<int64_t>(bytes.size()));
+  std::string read(bytes.size(), '\0');
+  ASSERT_EQ(file.readAt(0, read.data(), read.size()), static_cast<int64_t>(read.size()));
+  const std::string inside = read.substr(4096, 4096);
+  EXPECT_TRUE(inside == std::string(4096, '\0') || inside == bytes.substr(4096, 4096));
+  EXPECT_EQ(read.substr(2 * 4096, 4096), inside == bytes.substr(4096, 4096)
+                                             ? bytes.substr(2 * 4096, 4096)
+                                             : std::string(4096, '\0'));
+  EXPECT_EQ(read.substr(0, 4096), bytes.substr(0, 4096));
+  EXPECT_EQ(read.substr(3 * 4096), bytes.substr(3 * 4096));
+}
+
 }  // namespace
 }  // namespace zorvak
