@@ -1,6 +1,7 @@
 #include "reader/dictionary_reader.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "format/coding.h"
 #include "platform/messages.h"
@@ -134,8 +135,17 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
   size_t consumed = 0;
   const uint8_t* text = nullptr;
   size_t textSize = 0;
-  if (prefetched_ != nullptr && prefetched_->sectionWhole && prefetched_->sectionStart == offset &&
-      prefetched_->sectionEnd == end) {
+  const bool prefetchedHere = prefetched_ != nullptr && prefetched_->sectionStart == offset &&
+                              prefetched_->sectionEnd == end;
+  if (prefetchedHere && prefetched_->sectionStreamed) {
+    // A worker inflates it (it would not inflate in one call) while the visitor takes it.
+    prefetched_->sectionStreamed = false;
+    StreamedSection& streamed = prefetched_->stream;
+    const Status status = streamSection(offset, visitor, extent, &streamed);
+    streamed.stop();
+    return status;
+  }
+  if (prefetchedHere && prefetched_->sectionWhole) {
     whole = true;
     consumed = prefetched_->sectionConsumed;
     text = prefetched_->sectionText.data();
@@ -186,29 +196,40 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
 }
 
 Status DictionaryReader::streamSection(uint64_t offset, SectionVisitor& visitor,
-                                       SectionExtent* extent) {
+                                       SectionExtent* extent, StreamedSection* streamed) {
   parser_.reset();
-  // Most sections are inflated whole: the room for streaming is made on first use.
-  if (sectionOutput_.empty()) sectionOutput_.resize(ZlibSource::kOutputSize);
-  ZlibSource source(input_, offset);
-  SectionExtent found;
+  std::optional<ZlibSource> source;
+  StreamedSection::Piece own;
+  if (streamed == nullptr) {
+    // Most sections are inflated whole: the room for streaming is made on first use.
+    if (sectionOutput_.empty()) sectionOutput_.resize(ZlibSource::kOutputSize);
+    source.emplace(input_, offset);
+    own.bytes = sectionOutput_.data();
+  }
+  SectionExtent found{offset, 0, false};
   Status status;
   bool stop = false;
   for (bool more = true; more && status.ok() && !visitor.done();) {
-    size_t produced = 0;
-    ZlibSource::Outcome outcome;
-    ZORVAK_RETURN_IF_ERROR(source.inflateStep(sectionOutput_.data(), &produced, &outcome));
-    if (outcome == ZlibSource::Outcome::kBroken) {
+    const StreamedSection::Piece* piece = &own;
+    if (streamed != nullptr) {
+      piece = &streamed->next();
+    } else {
+      own.status = source->inflateStep(sectionOutput_.data(), &own.produced, &own.outcome);
+      own.endOffset = source->endOffset();
+      own.inflatedBytes = source->inflatedBytes();
+    }
+    ZORVAK_RETURN_IF_ERROR(piece->status);
+    found.end = piece->endOffset;
+    found.inflatedBytes = piece->inflatedBytes;
+    if (piece->outcome == ZlibSource::Outcome::kBroken) {
       status = Status::DamagedFile(messages::kDamagedFile);
       break;
     }
-    status = parseSection(sectionOutput_.data(), produced, visitor, &stop);
+    status = parseSection(piece->bytes, piece->produced, visitor, &stop);
     if (stop) return Status::Ok();
-    found.ended = outcome == ZlibSource::Outcome::kEnd;
+    found.ended = piece->outcome == ZlibSource::Outcome::kEnd;
     more = !found.ended;
   }
-  found.end = source.endOffset();
-  found.inflatedBytes = source.inflatedBytes();
   if (extent != nullptr) *extent = found;
   if (status.ok() && !parser_.idle()) status = Status::DamagedFile(messages::kDamagedFile);
   return status;

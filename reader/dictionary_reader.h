@@ -142,8 +142,10 @@ class DictionaryReader {
   // Inflates the section stream in [start, end) in one call; false when it is not a sound
   // stream that ends there, or is too large (then the caller inflates it piece by piece).
   Status inflateSectionWhole(uint64_t start, uint64_t end, bool* whole, size_t* consumed);
-  // Inflates the section piece by piece (see readSectionAt).
-  Status streamSection(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent);
+  // Inflates the section piece by piece (see readSectionAt), or takes the pieces `streamed`
+  // inflates on a worker.
+  Status streamSection(uint64_t offset, SectionVisitor& visitor, SectionExtent* extent,
+                       StreamedSection* streamed = nullptr);
   // Hands `count` inflated section bytes to the parser and each entry it completes to the
   // visitor; *stop once the visitor is done or the walk must end. The visitor is told of the
   // entries kHintDistance on (SectionVisitor::upcoming), so that their articles are in the

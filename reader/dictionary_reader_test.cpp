@@ -136,5 +136,66 @@ TEST(DictionaryReader, OpeningRejectsAGroupTableThatBeginsOutsideTheFile) {
   EXPECT_TRUE(OpenedDictionary(far.build(true)).status.ok());
 }
 
+// What a walk reads of each group: the entries visited (up to `limit` a section), the status,
+// and where the stream lay.
+std::string walkGroups(const Bytes& file, size_t workers, uint64_t limit) {
+  OpenedDictionary opened(file);
+  EXPECT_TRUE(opened.status.ok());
+  DictionaryReader& reader = *opened.reader;
+  reader.prefetchGroups(workers, reader.groupCount());
+  struct Limited : Headwords {
+    bool done() const override { return words.size() >= limit; }
+    uint64_t limit = 0;
+  };
+  std::string seen;
+  for (uint32_t i = 0; i < reader.groupCount(); ++i) {
+    EXPECT_TRUE(reader.arriveAtGroup(i).ok());
+    GroupRecord record;
+    GroupRecord next;
+    EXPECT_TRUE(reader.readGroupRecord(i, &record).ok());
+    const uint64_t sections = reader.header().sectionDataOffset;
+    const uint64_t end = i + 1 < reader.groupCount() && reader.readGroupRecord(i + 1, &next).ok()
+                             ? sections + next.sectionOffset
+                             : reader.fileSize();
+    Limited visitor;
+    visitor.limit = limit;
+    SectionExtent extent;
+    const Status status =
+        reader.readSectionAt(sections + record.sectionOffset, visitor, &extent, end);
+    seen += std::to_string(visitor.words.size()) + " " +
+            (visitor.words.empty()
+                 ? ""
+                 : std::string(visitor.words.back().begin(), visitor.words.back().end())) +
+            " " + std::to_string(static_cast<int>(status.kind())) + " " +
+            std::to_string(extent.end) + " " + std::to_string(extent.inflatedBytes) + " " +
+            std::to_string(extent.ended) + "\n";
+  }
+  return seen;
+}
+
+// A section far too large to inflate in one call is streamed by a worker while the walk reads
+// it; the walk sees what it sees when it streams the section itself, sound or cut short, read
+// whole or let go of early.
+TEST(DictionaryReader, SectionStreamedByAWorkerReadsAsOneStreamedByTheWalk) {
+  TestDictionary dictionary(1252);
+  dictionary.blocks = {"abc"};
+  std::vector<TestEntry> large;
+  for (int i = 0; i < 40000; ++i) {
+    std::u16string word = u"w";
+    for (int n = i; word.size() < 24; n /= 3)
+      word += static_cast<char16_t>(u'a' + n % 3);
+    large.push_back({word, 0, 0, 1});
+  }
+  dictionary.groups = {{1, {{u"a", 0, 0, 2}}}, {2, large}};
+  const Bytes sound = dictionary.build();
+  for (const Bytes& file : {sound, sound.substr(0, sound.size() - 30000)}) {
+    for (const uint64_t limit : {uint64_t{5}, uint64_t{30000}, kNone}) {
+      const std::string own = walkGroups(file, 0, limit);
+      EXPECT_EQ(walkGroups(file, 1, limit), own) << file.size() << " " << limit;
+      EXPECT_EQ(walkGroups(file, 3, limit), own) << file.size() << " " << limit;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zorvak::testing

@@ -40,32 +40,65 @@ GroupPrefetch::GroupPrefetch(InputReader& input, InputReader& articleInput, cons
     tools_.push_back(std::make_unique<Tools>());
 }
 
-GroupPrefetch::~GroupPrefetch() = default;
+GroupPrefetch::~GroupPrefetch() {
+  // A task streaming a section waits for a walk that has ended.
+  if (current_ != nullptr) current_->group->stream.cancel();
+  for (const std::unique_ptr<Pending>& pending : pending_)
+    pending->group->stream.cancel();
+}
+
+void GroupPrefetch::waitReady(Pending& pending) {
+  std::unique_lock<std::mutex> lock(readyMutex_);
+  readyChanged_.wait(lock, [&] { return pending.ready; });
+}
+
+void GroupPrefetch::retire(Pending& pending) {
+  waitReady(pending);
+  if (pending.streaming) pending.group->stream.stop();
+  pool_.wait(pending.ticket);
+  release(pending.group.get());
+}
 
 PrefetchedGroup* GroupPrefetch::arrive(uint64_t index) {
-  if (current_ != nullptr) release(current_.get());
-  current_.reset();
+  if (current_ != nullptr) {
+    std::unique_ptr<Pending> done = std::move(current_);
+    retire(*done);
+  }
   // Without worker threads there is nothing to gain from inflating ahead.
   if (pool_.workers() == 0) return nullptr;
   for (; queued_ < groups_ && queued_ <= index + kDepth; ++queued_) {
-    auto group = std::make_unique<PrefetchedGroup>();
-    PrefetchedGroup* target = group.get();
-    const uint64_t queuedIndex = queued_;
-    const uint64_t ticket = pool_.submit([this, queuedIndex, target](size_t worker) {
-      prefetch(queuedIndex, target, *tools_[worker]);
+    auto pending = std::make_unique<Pending>();
+    pending->index = queued_;
+    pending->group = std::make_unique<PrefetchedGroup>();
+    Pending* target = pending.get();
+    pending->ticket = pool_.submit([this, target](size_t worker) {
+      // Ready when the task ends, however it ends, if not before.
+      struct Ready {
+        ~Ready() {
+          {
+            std::lock_guard<std::mutex> lock(prefetch->readyMutex_);
+            target->ready = true;
+          }
+          prefetch->readyChanged_.notify_all();
+        }
+        GroupPrefetch* prefetch;
+        Pending* target;
+      } ready{this, target};
+      prefetch(target->index, *target, *tools_[worker]);
     });
-    pending_.push_back(Pending{queuedIndex, ticket, std::move(group)});
+    pending_.push_back(std::move(pending));
   }
-  while (!pending_.empty() && pending_.front().index < index) {
-    pool_.wait(pending_.front().ticket);
-    release(pending_.front().group.get());
+  while (!pending_.empty() && pending_.front()->index < index) {
+    retire(*pending_.front());
     pending_.pop_front();
   }
-  if (pending_.empty() || pending_.front().index != index) return nullptr;
-  pool_.wait(pending_.front().ticket);
-  current_ = std::move(pending_.front().group);
+  if (pending_.empty() || pending_.front()->index != index) return nullptr;
+  current_ = std::move(pending_.front());
   pending_.pop_front();
-  return current_.get();
+  waitReady(*current_);
+  // A task that streams is still running; any other is done (an exception it threw comes here).
+  if (!current_->streaming) pool_.wait(current_->ticket);
+  return current_->group.get();
 }
 
 bool GroupPrefetch::reserve(PrefetchedGroup* group, size_t bytes) {
@@ -82,7 +115,8 @@ void GroupPrefetch::release(PrefetchedGroup* group) {
   group->reserved = 0;
 }
 
-void GroupPrefetch::prefetch(uint64_t index, PrefetchedGroup* group, Tools& tools) {
+void GroupPrefetch::prefetch(uint64_t index, Pending& pending, Tools& tools) {
+  PrefetchedGroup* group = pending.group.get();
   // Where the walk will look for the section of a sound file: where the record says, up to
   // where the next one's begins (the end of the file after the last).
   const uint64_t sectionData = header_.sectionDataOffset;
@@ -98,20 +132,32 @@ void GroupPrefetch::prefetch(uint64_t index, PrefetchedGroup* group, Tools& tool
     if (!group->status.ok() || got != kGroupRecordSize) return;
     end = sectionData + decodeGroupRecord(bytes).sectionOffset;
   }
-  if (start < sectionData || end < sectionData || end <= start || end > input_.size() ||
-      end - start > DictionaryReader::kWholeSectionBytes) {
-    return;
-  }
+  if (start < sectionData || end < sectionData || end <= start || end > input_.size()) return;
+  // What the walk would stream, the worker streams while the walk reads it.
+  const auto stream = [&] {
+    group->sectionStart = start;
+    group->sectionEnd = end;
+    group->sectionStreamed = true;
+    {
+      std::lock_guard<std::mutex> lock(readyMutex_);
+      pending.ready = true;
+      pending.streaming = true;
+    }
+    readyChanged_.notify_all();
+    group->stream.produce(input_, start);
+  };
+  if (end - start > DictionaryReader::kWholeSectionBytes) return stream();
   const size_t size = static_cast<size_t>(end - start);
   tools.compressed.resize(size);
   group->status = input_.readAt(start, tools.compressed.data(), size, &got);
-  if (!group->status.ok() || got != size) return;
+  if (!group->status.ok()) return;
   size_t consumed = 0;
-  if (!tools.stream.inflate(tools.compressed.data(), size, DictionaryReader::kWholeSectionText,
-                            &consumed) ||
-      !reserve(group, tools.stream.textSize())) {
-    return;
+  if (got != size || !tools.stream.inflate(tools.compressed.data(), size,
+                                           DictionaryReader::kWholeSectionText, &consumed)) {
+    if (size > (size_t{256} << 10)) std::vector<uint8_t>().swap(tools.compressed);
+    return stream();
   }
+  if (!reserve(group, tools.stream.textSize())) return;
   group->sectionStart = start;
   group->sectionEnd = end;
   group->sectionWhole = true;
