@@ -125,6 +125,7 @@ Status ArticleBlocks::find(uint64_t key, SlotList::iterator* slot) {
       block = std::move(offered->second);
       offered_->erase(offered);
       whole = true;
+      if (offeredTaken_) offeredTaken_(block.footprint());
     }
   }
   if (!whole) ZORVAK_RETURN_IF_ERROR(inflateWhole(key, &block, &whole));

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <string>
 #include <unordered_map>
@@ -57,7 +58,12 @@ class ArticleBlocks {
 
   // Heads inflated elsewhere (ahead, on another thread) that a fetch takes, by file offset,
   // instead of inflating them; null for none. The map must live until the next call.
-  void offer(std::unordered_map<uint64_t, InflatedBlock>* heads) { offered_ = heads; }
+  // `taken`, when given, is told the footprint of every head taken from it.
+  void offer(std::unordered_map<uint64_t, InflatedBlock>* heads,
+             std::function<void(size_t)> taken = nullptr) {
+    offered_ = heads;
+    offeredTaken_ = std::move(taken);
+  }
 
   // From now on, the heads of blocks let go while the group that used them is being read are
   // written to an unnamed file beside `beside`, made when first needed, and cut from there when
@@ -156,6 +162,7 @@ class ArticleBlocks {
   std::unordered_map<uint64_t, SlotList::iterator> byKey_;
   std::vector<Hint> hints_;  // kHints, made on first use
   std::unordered_map<uint64_t, InflatedBlock>* offered_ = nullptr;
+  std::function<void(size_t)> offeredTaken_;
   uint64_t group_ = 0;
   std::string spillBeside_;  // empty: no spilling
   bool spillFailed_ = false;

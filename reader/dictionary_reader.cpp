@@ -248,7 +248,14 @@ Status DictionaryReader::arriveAtGroup(uint64_t index) {
   articles_.beginGroup();
   if (prefetch_ == nullptr) return Status::Ok();
   prefetched_ = prefetch_->arrive(index);
-  articles_.offer(prefetched_ != nullptr ? &prefetched_->heads : nullptr);
+  if (prefetched_ == nullptr) {
+    articles_.offer(nullptr);
+  } else {
+    // A head the cache takes is held there: it no longer counts against the prefetch's budget.
+    articles_.offer(&prefetched_->heads, [this, group = prefetched_](size_t bytes) {
+      prefetch_->giveBack(group, bytes);
+    });
+  }
   return prefetched_ != nullptr ? prefetched_->status : Status::Ok();
 }
 

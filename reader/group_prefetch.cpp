@@ -110,6 +110,12 @@ bool GroupPrefetch::reserve(PrefetchedGroup* group, size_t bytes) {
   return true;
 }
 
+void GroupPrefetch::giveBack(PrefetchedGroup* group, size_t bytes) {
+  bytes = std::min(bytes, group->reserved);
+  reserved_ -= bytes;
+  group->reserved -= bytes;
+}
+
 void GroupPrefetch::release(PrefetchedGroup* group) {
   reserved_ -= group->reserved;
   group->reserved = 0;

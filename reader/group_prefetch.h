@@ -64,6 +64,9 @@ class GroupPrefetch {
   // for this one (for a streamed section, until its streaming has begun), which stays valid
   // until the next call; null when it was not queued. What the previous group held is let go.
   PrefetchedGroup* arrive(uint64_t index);
+  // The walk has taken `bytes` of what `group` (the one arrive gave last) held: they no longer
+  // count against the budget, so the groups ahead get more of their blocks.
+  void giveBack(PrefetchedGroup* group, size_t bytes);
 
  private:
   struct Tools;
