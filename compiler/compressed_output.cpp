@@ -1,5 +1,6 @@
 #include "compiler/compressed_output.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "format/coding.h"
@@ -145,9 +146,20 @@ Status CompressedOutput::keepWithinLimit() {
   bool written = true;
   while (written)
     ZORVAK_RETURN_IF_ERROR(writeOldest(false, &written));
-  while (heldBytes_ > kHeldLimit && !queued_.empty())
+  // The largest stream held is not counted: while one worker compresses a large group's
+  // section, the scan goes on feeding the others with up to the limit's bytes.
+  while (!queued_.empty() && heldBytes_ > kHeldLimit + largestHeld())
     ZORVAK_RETURN_IF_ERROR(writeOldest(true, &written));
   return Status::Ok();
+}
+
+size_t CompressedOutput::largestHeld() const {
+  size_t largest = 0;
+  for (const auto* streams : {&queued_, &waiting_}) {
+    for (const std::unique_ptr<Stream>& stream : *streams)
+      largest = std::max(largest, stream->heldBytes);
+  }
+  return largest;
 }
 
 Status CompressedOutput::drain() {

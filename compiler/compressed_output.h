@@ -82,6 +82,8 @@ class CompressedOutput {
   Status writeOldest(bool wait, bool* written);
   // Writes what is done, then waits while more than kHeldLimit bytes are held.
   Status keepWithinLimit();
+  // The bytes of the largest stream held.
+  size_t largestHeld() const;
   // Waits for and writes everything handed over.
   Status drain();
   void blockWritten(uint64_t size);

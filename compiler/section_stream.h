@@ -20,7 +20,7 @@ class SectionStream {
  public:
   // A section longer than this many bytes is deflated as it is written instead of being held
   // whole.
-  static constexpr size_t kStreamingBytes = size_t{8} << 20;
+  static constexpr size_t kStreamingBytes = size_t{16} << 20;
 
   // A section is streamed when it is longer than `streamingBytes`.
   SectionStream(CompressedOutput& output, uint32_t& finishedStreams,
