@@ -23,6 +23,7 @@ DictionaryCompiler::DictionaryCompiler(int32_t codePage, int32_t allWords,
                                        size_t workers, Compression compression,
                                        ScanLimits scanLimits)
     : codePage_(codePage),
+      workers_(workers),
       files_(files),
       substitutions_(SubstitutionTable::standard()),
       folder_(substitutions_),
@@ -82,6 +83,9 @@ Status DictionaryCompiler::prepareCompiledDictionary() {
   if (position < 0) return Status::InputOutput(messages::kWriteOutput);
   header_.articleDataOffset = static_cast<uint64_t>(position);
   groups_.sortGroups();
+  sections_.setStreamingBytes(SectionStream::streamingBytesFor(
+      uint64_t{groups_.mainEntries()} + groups_.alternativeEntries(), workers_,
+      compressed_.compression()));
   return Status::Ok();
 }
 

@@ -76,6 +76,7 @@ class DictionaryCompiler : private EntryListener {
   Status appendFile(File& file, const char* readMessage);
 
   int32_t codePage_;
+  size_t workers_;
   CompileFiles& files_;
   SubstitutionTable substitutions_;
   HeadwordFolder folder_;

@@ -26,8 +26,9 @@ struct CompressedOutput::Stream {
 
 CompressedOutput::CompressedOutput(size_t workers, Compression compression,
                                    BufferedWriter& articleData, BufferedWriter& sections,
-                                   BufferedWriter& groupTable)
+                                   BufferedWriter& groupTable, size_t heldLimit)
     : compression_(compression),
+      heldLimit_(heldLimit),
       articleData_(articleData),
       sections_(sections),
       groupTable_(groupTable),
@@ -148,7 +149,7 @@ Status CompressedOutput::keepWithinLimit() {
     ZORVAK_RETURN_IF_ERROR(writeOldest(false, &written));
   // The largest stream held is not counted: while one worker compresses a large group's
   // section, the scan goes on feeding the others with up to the limit's bytes.
-  while (!queued_.empty() && heldBytes_ > kHeldLimit + largestHeld())
+  while (!queued_.empty() && heldBytes_ > heldLimit_ && heldBytes_ > heldLimit_ + largestHeld())
     ZORVAK_RETURN_IF_ERROR(writeOldest(true, &written));
   return Status::Ok();
 }

@@ -36,9 +36,11 @@ class CompressedOutput {
   // Bytes of waiting and compressing streams beyond which the scan waits.
   static constexpr size_t kHeldLimit = size_t{8} << 20;
 
-  // `workers` threads compress (none: every stream is compressed when handed over).
+  // `workers` threads compress (none: every stream is compressed when handed over); the scan
+  // waits while more than `heldLimit` bytes are held, not counting the largest stream.
   CompressedOutput(size_t workers, Compression compression, BufferedWriter& articleData,
-                   BufferedWriter& sections, BufferedWriter& groupTable);
+                   BufferedWriter& sections, BufferedWriter& groupTable,
+                   size_t heldLimit = kHeldLimit);
   ~CompressedOutput();
 
   CompressedOutput(const CompressedOutput&) = delete;
@@ -80,7 +82,8 @@ class CompressedOutput {
   void queue(std::unique_ptr<Stream> stream);
   // Writes the oldest stream queued, waiting for it when `wait` (else only when it is done).
   Status writeOldest(bool wait, bool* written);
-  // Writes what is done, then waits while more than kHeldLimit bytes are held.
+  // Writes what is done, then waits while more than heldLimit_ bytes are held beside the
+  // largest stream.
   Status keepWithinLimit();
   // The bytes of the largest stream held.
   size_t largestHeld() const;
@@ -94,6 +97,7 @@ class CompressedOutput {
   void forgetOffsets();
 
   Compression compression_;
+  size_t heldLimit_;
   BufferedWriter& articleData_;
   BufferedWriter& sections_;
   BufferedWriter& groupTable_;

@@ -24,14 +24,16 @@ struct Written {
 };
 
 // Groups of entries with articles of every size, a few of them past a block of their own,
-// written with `workers` threads; streams longer than `streamingBytes` are deflated as they come.
-Written compile(size_t workers, size_t streamingBytes) {
+// written with `workers` threads; streams longer than `streamingBytes` are deflated as they come,
+// and the scan waits while more than `heldLimit` bytes beside the largest stream are held.
+Written compile(size_t workers, size_t streamingBytes,
+                size_t heldLimit = CompressedOutput::kHeldLimit) {
   ScratchFile articleFile, sectionFile, groupTableFile;
   BufferedWriter articleWriter(articleFile.file, 1 << 12, "error write out file!");
   BufferedWriter sectionWriter(sectionFile.file, 1 << 12, "error write sec file!");
   BufferedWriter groupTableWriter(groupTableFile.file, 1 << 12, "error write dat file!");
   CompressedOutput output(workers, Compression::kDefault, articleWriter, sectionWriter,
-                          groupTableWriter);
+                          groupTableWriter, heldLimit);
   EncoderState encoder;
   encoderReset(encoder);
   Written written;
@@ -71,23 +73,27 @@ Written compile(size_t workers, size_t streamingBytes) {
   return written;
 }
 
-class CompressedOutputTest : public ::testing::TestWithParam<std::tuple<size_t, size_t>> {};
+class CompressedOutputTest : public ::testing::TestWithParam<std::tuple<size_t, size_t, size_t>> {};
 
 TEST_P(CompressedOutputTest, SameBytesAsOneThreadHoldingEveryStream) {
   static const Written expected = compile(0, size_t{1} << 30);
   ASSERT_EQ(expected.groupTable.size(), 40u * 16);
-  const auto [workers, streamingBytes] = GetParam();
-  const Written written = compile(workers, streamingBytes);
+  const auto [workers, streamingBytes, heldLimit] = GetParam();
+  const Written written = compile(workers, streamingBytes, heldLimit);
   EXPECT_EQ(written.finishedStreams, expected.finishedStreams);
   EXPECT_TRUE(written.articleData == expected.articleData);
   EXPECT_TRUE(written.sections == expected.sections);
   EXPECT_TRUE(written.groupTable == expected.groupTable);
 }
 
-// Streamed: every block (all pass 2 KiB of text) and the sections longer than 2 KiB.
+// Streamed: every block (all pass 2 KiB of text) and the sections longer than 2 KiB. Held
+// past 3 KiB: most blocks and sections are larger than the limit on their own, so the scan goes
+// on beside one of them and waits for the others.
 INSTANTIATE_TEST_SUITE_P(ThreadsAndStreaming, CompressedOutputTest,
                          ::testing::Combine(::testing::Values(size_t{0}, size_t{1}, size_t{3}),
-                                            ::testing::Values(size_t{1} << 30, size_t{1} << 11)));
+                                            ::testing::Values(size_t{1} << 30, size_t{1} << 11),
+                                            ::testing::Values(CompressedOutput::kHeldLimit,
+                                                              size_t{3} << 10)));
 
 }  // namespace
 }  // namespace zorvak::testing

@@ -24,6 +24,12 @@ SectionStream::SectionStream(CompressedOutput& output, uint32_t& finishedStreams
       stream_(messages::kWriteSections, DeflateStream::kOutputArea,
               streamingLevel(output.compression())) {}
 
+size_t SectionStream::streamingBytesFor(uint64_t entries, size_t workers, Compression compression) {
+  if (workers == 0 || compression != Compression::kDefault) return kStreamingBytes;
+  return static_cast<size_t>(
+      std::clamp<uint64_t>(16 * entries, kStreamingBytes, kLargestWholeBytes));
+}
+
 void SectionStream::appendEntry(const SectionEntry& entry, uint64_t articleBlock,
                                 std::vector<uint8_t>* bytes) {
   EntryHeader header;

@@ -20,11 +20,24 @@ class SectionStream {
  public:
   // A section longer than this many bytes is deflated as it is written instead of being held
   // whole.
-  static constexpr size_t kStreamingBytes = size_t{16} << 20;
+  static constexpr size_t kStreamingBytes = size_t{8} << 20;
+  // The longest section a compile of many entries on worker threads holds whole.
+  static constexpr size_t kLargestWholeBytes = size_t{16} << 20;
 
   // A section is streamed when it is longer than `streamingBytes`.
   SectionStream(CompressedOutput& output, uint32_t& finishedStreams,
                 size_t streamingBytes = kStreamingBytes);
+
+  // The streaming length for a compile of `entries` entries (alternatives counted) on
+  // `workers` worker threads. A section held whole is compressed by a worker while the scan
+  // goes on, where a streamed one is deflated by the scan itself after the workers have run
+  // dry; but it holds its bytes and their compressed copy, so only a dictionary of enough
+  // entries, whose other memory grows with them anyway, holds sections past kStreamingBytes
+  // (16 bytes an entry, up to kLargestWholeBytes). With the default compression a section
+  // has the same bytes either way; any other keeps kStreamingBytes, so that its file does not
+  // depend on the threads either.
+  static size_t streamingBytesFor(uint64_t entries, size_t workers, Compression compression);
+  void setStreamingBytes(size_t bytes) { streamingBytes_ = bytes; }
 
   // Writes the section of the group `key`, registered `entryCount` times: the entries of the
   // list in its order.
