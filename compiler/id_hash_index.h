@@ -29,9 +29,9 @@ class IdHashIndex {
  public:
   static constexpr uint32_t kNone = UINT32_MAX;
 
-  // Forgets every id.
+  // Forgets every id and gives back the slots' memory.
   void clear() {
-    slots_.clear();
+    slots_ = std::vector<Slot>();
     count_ = 0;
   }
 

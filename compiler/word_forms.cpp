@@ -28,13 +28,14 @@ void WordForms::reset() {
   formBuffer_[0] = 0;
   offered_ = 0;
   stored_ = 0;
-  pages_.clear();
+  // The memory goes back too: a large table is let go once its alternatives are made.
+  pages_ = decltype(pages_)();
   pageUnits_ = 0;
   pageFill_ = 0;
-  lemmas_.clear();
-  records_.clear();
-  bucketKeys_.clear();
-  hasBucket_.clear();
+  lemmas_ = decltype(lemmas_)();
+  records_ = decltype(records_)();
+  bucketKeys_ = decltype(bucketKeys_)();
+  hasBucket_ = decltype(hasBucket_)();
   lemmaIndex_.clear();
   pairIndex_.clear();
 }

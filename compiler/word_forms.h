@@ -31,7 +31,7 @@ class WordForms {
 
   explicit WordForms(int32_t codePage);
 
-  // Empties the table and the line parser and zeroes both counters.
+  // Empties the table and the line parser, gives back their memory and zeroes both counters.
   void reset();
   // The word forms chunk entry: decodes one chunk (a zero byte follows its `size` bytes) and
   // runs the line parser over it. May leave an unfinished double-byte lead byte in *carry.

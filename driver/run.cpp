@@ -94,8 +94,8 @@ size_t inflationWorkers(const RunSettings& settings) {
   return std::min(threads, kMaxThreads) - 1;
 }
 
-Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
-                        CompileFiles& files, std::FILE* console) {
+Status runCompilePhases(const RunSettings& settings, WordForms& wordForms, CompileFiles& files,
+                        std::FILE* console) {
   const size_t workers = compressionWorkers(settings);
   DictionaryCompiler compiler(settings.codePage, settings.allWords, wordForms, files, workers,
                               settings.smallest ? Compression::kSmallest : Compression::kDefault);
@@ -120,6 +120,9 @@ Status runCompilePhases(const RunSettings& settings, const WordForms& wordForms,
         reading, &total));
   }
   ZORVAK_RETURN_IF_ERROR(compiler.prepareCompiledDictionary());
+  // Every alternative headword is made: the group scan has no use for the word forms, whose
+  // table can be the largest thing held.
+  wordForms.reset();
   ScanProgressLines scanning(console);
   ZORVAK_RETURN_IF_ERROR(compiler.scanGroups(scanning));
   return compiler.assembleCompiledDictionary();
