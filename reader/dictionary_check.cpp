@@ -12,6 +12,8 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "format/headword_key.h"
@@ -32,6 +34,13 @@ namespace {
 // Lookups wait in batches of at most this many units of text or this many queries.
 constexpr size_t kBatchUnits = size_t{256} << 10;
 constexpr size_t kBatchQueries = 16384;
+// The entries of a section looked up again, at most. A lookup reads its section from the start
+// up to its word, so looking up every entry of a section of a million entries would read the
+// section again for each batch: the square of its size. Past this many, an entry is found the
+// way such a lookup would find it, from what the walk checks anyway: the group is found by the
+// binary search for its key, the entry has that key and its own folded form in its slot, and
+// no entry before it in the section sorts after it.
+constexpr uint64_t kLookedUpPerSection = kBatchQueries;
 // The block cache of a check: the blocks of one group's articles.
 constexpr size_t kBlockBudget = size_t{16} << 20;
 // Article data read at a time, and how much of a window must be left for the next block to be
@@ -64,26 +73,20 @@ int compare(const std::u16string& a, const std::u16string& b) {
                        reinterpret_cast<const uint16_t*>(b.data()), b.size());
 }
 
-bool sameLocation(const EntryHeader& a, const EntryHeader& b) {
-  return a.headwordLength == b.headwordLength && a.articleBlock == b.articleBlock &&
-         a.articleStart == b.articleStart && a.articleLength == b.articleLength;
-}
-
-// A block of the article data: its offset from the article data offset and its units.
+// A block of the article data: its offset from the article data offset, its units, and where
+// its reference marks are noted (see Checker::markUnits_).
 struct Block {
   uint64_t offset;
   uint64_t units;
+  uint64_t firstMark = 0;
+  uint32_t marks = 0;
 };
 
-// A reference mark in the article data: the block (its index) and the unit where it stands.
-struct Mark {
-  uint64_t block;
-  uint64_t unit;
-  bool operator<(const Mark& other) const {
-    return block != other.block ? block < other.block : unit < other.unit;
-  }
-  bool operator==(const Mark& other) const = default;
-};
+// A block's reference marks are noted only where an article may begin, up to kBlockUnitLimit:
+// as the list of their units when there are at most kListedMarks, as a bit per unit otherwise,
+// so that a block's notes take at most about 1 KiB whatever it holds.
+constexpr uint32_t kListedMarks = 512;
+constexpr size_t kMarkBitmapWords = kBlockUnitLimit / 16 + 1;
 
 // Where an entry stands, for the messages.
 struct Place {
@@ -184,7 +187,7 @@ class Checker : private SectionVisitor {
     if (*sound) return Status::Ok();
     summary_ = before;
     blocks_.clear();
-    marks_.clear();
+    markUnits_.clear();
     places_ = std::make_unique<ArticlePlaces>();
     previousKey_ = 0;
     group_ = 0;
@@ -271,13 +274,16 @@ class Checker : private SectionVisitor {
   // Counts the units of a block's text and notes its reference marks, piece by piece.
   struct BlockCount {
     UnitRule rule;
-    uint64_t block;
-    std::vector<Mark>& marks;
+    std::vector<uint16_t>& marks;  // units of the marks up to kBlockUnitLimit, in order
     uint64_t units = 0;
     uint64_t bytes = 0;
     uint8_t pairLow = 0;
     uint64_t unitBytes = 0;  // of the last UTF-8 unit so far
     bool longUnit = false;   // a UTF-8 unit of more than three bytes, or one begun before
+
+    void note(uint64_t unit) {
+      if (unit <= kBlockUnitLimit) marks.push_back(static_cast<uint16_t>(unit));
+    }
 
     void take(const uint8_t* text, size_t count) {
       const uint8_t* end = text + count;
@@ -287,7 +293,7 @@ class Checker : private SectionVisitor {
           p = static_cast<const uint8_t*>(
               std::memchr(p, kReferenceMark, static_cast<size_t>(end - p)));
           if (p == nullptr) break;
-          marks.push_back(Mark{block, units + static_cast<uint64_t>(p - text)});
+          note(units + static_cast<uint64_t>(p - text));
         }
         units += count;
         bytes += count;
@@ -297,7 +303,7 @@ class Checker : private SectionVisitor {
         for (size_t i = 0; i < count; ++i) {
           const uint8_t byte = text[i];
           const bool starts = (byte & 0xC0) != 0x80;
-          if (byte == kReferenceMark) marks.push_back(Mark{block, units});
+          if (byte == kReferenceMark) note(units);
           // Each unit is one to three bytes, from the block's first byte on.
           unitBytes = starts ? 1 : unitBytes + 1;
           longUnit |= !starts && (units == 0 || unitBytes > 3);
@@ -313,7 +319,7 @@ class Checker : private SectionVisitor {
           pairLow = byte;
           ++units;
         } else if (pairLow == kReferenceMark && byte == 0) {
-          marks.push_back(Mark{block, units - 1});
+          note(units - 1);
         }
       }
     }
@@ -327,7 +333,7 @@ class Checker : private SectionVisitor {
     std::vector<uint8_t> window;
     uint64_t windowAt = 0;
     WholeStream whole;
-    std::vector<Mark> blockMarks;
+    std::vector<uint16_t> blockMarks;
     uint64_t at = header_.articleDataOffset;
     while (at < header_.groupTableOffset) {
       if (at + kBlockWindowMargin > windowAt + window.size() &&
@@ -340,7 +346,7 @@ class Checker : private SectionVisitor {
         window.resize(got);
       }
       blockMarks.clear();
-      BlockCount count{rule, blocks_.size(), blockMarks};
+      BlockCount count{rule, blockMarks};
       uint64_t end = 0;
       bool complete = false;
       size_t consumed = 0;
@@ -362,10 +368,6 @@ class Checker : private SectionVisitor {
         complete = outcome == ZlibSource::Outcome::kEnd;
       }
       const uint64_t offset = at - header_.articleDataOffset;
-      {
-        std::lock_guard<std::mutex> lock(blocksMutex_);
-        marks_.insert(marks_.end(), blockMarks.begin(), blockMarks.end());
-      }
       if (!complete || end > header_.groupTableOffset) {
         flag(format("article block %" PRIu64 " at offset %" PRIu64
                     " of the article data: not a complete zlib stream inside the article data",
@@ -379,7 +381,17 @@ class Checker : private SectionVisitor {
       }
       {
         std::lock_guard<std::mutex> lock(blocksMutex_);
-        blocks_.push_back(Block{offset, count.units});
+        Block block{offset, count.units, markUnits_.size(),
+                    static_cast<uint32_t>(blockMarks.size())};
+        if (blockMarks.size() <= kListedMarks) {
+          markUnits_.insert(markUnits_.end(), blockMarks.begin(), blockMarks.end());
+        } else {
+          markUnits_.resize(markUnits_.size() + kMarkBitmapWords, 0);
+          uint16_t* bits = markUnits_.data() + block.firstMark;
+          for (const uint16_t unit : blockMarks)
+            bits[unit / 16] = static_cast<uint16_t>(bits[unit / 16] | 1u << (unit % 16));
+        }
+        blocks_.push_back(block);
         blocksReady_.notify_all();
       }
       summary_.articleText += count.bytes;
@@ -526,7 +538,7 @@ class Checker : private SectionVisitor {
     }
     previousFolded_ = stored;
     ZORVAK_RETURN_IF_ERROR(checkArticle(place, entry, text));
-    if (stopped_) return Status::Ok();
+    if (stopped_ || place.entry >= kLookedUpPerSection) return Status::Ok();
 
     pendingUnits_ += text.size();
     pendingEntries_.push_back(PendingEntry{place, entry});
@@ -537,6 +549,13 @@ class Checker : private SectionVisitor {
     return Status::Ok();
   }
   bool done() const override { return stopped_; }
+
+  // Whether a reference mark stands at `unit` (at most kBlockUnitLimit) of `block`.
+  bool markAt(const Block& block, uint32_t unit) const {
+    const uint16_t* notes = markUnits_.data() + block.firstMark;
+    if (block.marks > kListedMarks) return (notes[unit / 16] >> (unit % 16) & 1) != 0;
+    return std::binary_search(notes, notes + block.marks, unit);
+  }
 
   Status checkArticle(const Place& place, const EntryHeader& entry, const std::u16string& text) {
     if (entry.articleLength == 0) {
@@ -596,12 +615,8 @@ class Checker : private SectionVisitor {
              "follows");
         return Status::Ok();
     }
-    if (entry.articleLength > kMaxTextUnits + 1 ||
-        !std::binary_search(
-            marks_.begin(), marks_.end(),
-            Mark{static_cast<uint64_t>(block - blocks_.begin()), entry.articleStart})) {
+    if (entry.articleLength > kMaxTextUnits + 1 || !markAt(*block, entry.articleStart))
       return Status::Ok();
-    }
     // An alternative headword's article: the reference mark and the target.
     std::string stored;
     Status status = lookup_->fetchArticleFrom(*reader_, entry, &stored);
@@ -634,17 +649,35 @@ class Checker : private SectionVisitor {
 
   // Every waiting headword must be found, with its own article location.
   Status flushEntries() {
-    std::vector<std::vector<FoundEntry>> results;
-    std::vector<Status> statuses;
-    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(entryQueries_, &results, &statuses));
-    for (size_t i = 0; i < results.size() && !stopped_; ++i) {
+    // The entries of one folded form, neighbours in their section, are looked up once, and each
+    // is then sought among what that lookup found by a binary search: a form shared by many
+    // entries costs no more than their number times its logarithm.
+    std::vector<Query>& distinct = distinctQueries_;
+    std::vector<size_t>& lookedUp = lookedUp_;
+    distinct.clear();
+    lookedUp.resize(entryQueries_.size());
+    for (size_t i = 0; i < entryQueries_.size(); ++i) {
+      const Query& query = entryQueries_[i];
+      if (distinct.empty() || distinct.back().key != query.key ||
+          compare(distinct.back().folded, query.folded) != 0) {
+        distinct.push_back(query);
+      }
+      lookedUp[i] = distinct.size() - 1;
+    }
+    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(distinct, &results_, &statuses_));
+    const auto before = [](const FoundEntry& a, const FoundEntry& b) {
+      return std::tie(a.headword, a.header.headwordLength, a.header.articleBlock,
+                      a.header.articleStart, a.header.articleLength) <
+             std::tie(b.headword, b.header.headwordLength, b.header.articleBlock,
+                      b.header.articleStart, b.header.articleLength);
+    };
+    for (std::vector<FoundEntry>& found : results_)
+      std::sort(found.begin(), found.end(), before);
+    for (size_t i = 0; i < entryQueries_.size() && !stopped_; ++i) {
       const PendingEntry& pending = pendingEntries_[i];
-      const bool found =
-          std::any_of(results[i].begin(), results[i].end(), [&](const FoundEntry& entry) {
-            return entry.headword == entryQueries_[i].text &&
-                   sameLocation(entry.header, pending.header);
-          });
-      if (!found) {
+      const std::vector<FoundEntry>& found = results_[lookedUp[i]];
+      const FoundEntry sought{pending.header, entryQueries_[i].text};
+      if (!std::binary_search(found.begin(), found.end(), sought, before)) {
         flag(where(pending.place) + ": " + quoted(entryQueries_[i].text) +
              " is not found by a lookup of the word");
       }
@@ -657,14 +690,26 @@ class Checker : private SectionVisitor {
 
   // Every waiting target must be the headword of an entry.
   Status flushTargets() {
-    std::vector<std::vector<FoundEntry>> results;
-    std::vector<Status> statuses;
-    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(targetQueries_, &results, &statuses));
-    for (size_t i = 0; i < results.size() && !stopped_; ++i) {
-      const bool found = std::any_of(
-          results[i].begin(), results[i].end(),
-          [&](const FoundEntry& entry) { return entry.headword == targetQueries_[i].text; });
-      if (!found) {
+    // Each target is looked up once, however many alternative headwords lead to it.
+    std::vector<Query>& distinct = distinctQueries_;
+    std::vector<size_t>& lookedUp = lookedUp_;
+    distinct.clear();
+    lookedUp.resize(targetQueries_.size());
+    std::unordered_map<std::u16string_view, size_t> slots;
+    for (size_t i = 0; i < targetQueries_.size(); ++i) {
+      const auto [slot, added] = slots.emplace(targetQueries_[i].text, distinct.size());
+      if (added) distinct.push_back(targetQueries_[i]);
+      lookedUp[i] = slot->second;
+    }
+    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(distinct, &results_, &statuses_));
+    std::vector<bool> present(distinct.size());
+    for (size_t d = 0; d < distinct.size(); ++d) {
+      present[d] =
+          std::any_of(results_[d].begin(), results_[d].end(),
+                      [&](const FoundEntry& entry) { return entry.headword == distinct[d].text; });
+    }
+    for (size_t i = 0; i < targetQueries_.size() && !stopped_; ++i) {
+      if (!present[lookedUp[i]]) {
         flag(where(pendingTargets_[i].place) + ": the alternative headword " +
              quoted(pendingTargets_[i].headword) + " leads to " + quoted(targetQueries_[i].text) +
              ", which no entry has as its headword");
@@ -688,16 +733,21 @@ class Checker : private SectionVisitor {
   std::unique_ptr<HeadwordLookup> lookup_;
   std::unique_ptr<ArticlePlaces> places_ = std::make_unique<ArticlePlaces>();
   std::vector<Block> blocks_;
-  // Checking blocks and groups side by side: blocks_ and marks_ grow under the mutex.
+  // Checking blocks and groups side by side: blocks_ and markUnits_ grow under the mutex.
   bool sideBySide_ = false;
   std::atomic<bool> flagged_{false};
   std::mutex blocksMutex_;
   std::condition_variable blocksReady_;
   bool blocksDone_ = false;
-  // Every reference mark of the article data, in file order. Only an alternative headword's
-  // article holds one, as its first unit, so an entry's article is read only when a mark
-  // stands where it begins.
-  std::vector<Mark> marks_;
+  // The reference marks of the article data, block by block (see kListedMarks). Only an
+  // alternative headword's article holds one, as its first unit, so an entry's article is read
+  // only when a mark stands where it begins.
+  std::vector<uint16_t> markUnits_;
+  // What a batch of lookups found, kept from one batch to the next for their room.
+  std::vector<std::vector<FoundEntry>> results_;
+  std::vector<Status> statuses_;
+  std::vector<Query> distinctQueries_;
+  std::vector<size_t> lookedUp_;
   uint32_t previousKey_ = 0;
   // The section being checked.
   uint64_t group_ = 0;

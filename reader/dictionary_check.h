@@ -45,7 +45,10 @@ struct CheckSummary {
 // holding its record's number of entries, each keyed and folded as its headword says, in
 // comparator order, with its article inside its block; the entry counts adding up to the
 // header's; every alternative headword's target present. Then every headword and alternative
-// headword is looked up again through the group table, as a reader finds it.
+// headword is looked up again through the group table, as a reader finds it (in a section of
+// more entries than a batch holds, those after the first batch are found from what the walk
+// checks of them, which is what a reader's lookup depends on, so that the check does not read
+// a large section again for every batch).
 //
 // Memory stays bounded: sections and blocks are streamed, the blocks' unit counts (16 bytes a
 // block) are kept, and the lookups wait in batches of bounded size. Returns a failure only when

@@ -224,5 +224,38 @@ TEST(Check, PassesTheSampleAndReportsEveryBrokenRuleWithAll) {
   EXPECT_EQ(runTool(ZORVAK_CHECK_BINARY, {"missing.zorvak"}, folder.path()).status, 2);
 }
 
+// A block holding more alternative headwords than the check lists one by one: each is still
+// recognised by its reference mark, and a target broken among them is named.
+TEST(Check, FindsEveryAlternativeOfABlockDenseWithThem) {
+  ScratchFolder folder;
+  folder.write("d.txt", "go  to move\n");
+  std::string forms = "go:";
+  for (int i = 0; i < 1500; ++i)
+    forms += (i == 0 ? " f" : ", f") + std::to_string(i);
+  folder.write("d.forms", forms + "\n");
+  ASSERT_EQ(folder.run({"d.txt", "1252", "0", "d.forms"}).status, 0);
+  ToolResult result = runTool(ZORVAK_CHECK_BINARY, {"d.txt.zorvak"}, folder.path());
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("(alternative headwords 1500), article blocks 1\n"), std::string::npos)
+      << result.out;
+
+  const std::string bytes = folder.read("d.txt.zorvak");
+  CompiledParts parts = readParts(bytes);
+  CompiledDictionary dictionary;
+  verifyCompiled(bytes, &dictionary);
+  std::string text = dictionary.blocks[0].text;
+  size_t at = 0;
+  for (int i = 0; i < 1000; ++i)
+    at = text.find("\x08go", at + 1);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 3, "\x08gx");
+  parts.articleData = deflateBytes(text);
+  folder.write("d.txt.zorvak", assemble(parts));
+  result = runTool(ZORVAK_CHECK_BINARY, {"d.txt.zorvak"}, folder.path());
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("leads to 'gx', which no entry has as its headword"), std::string::npos)
+      << result.err;
+}
+
 }  // namespace
 }  // namespace zorvak::testing
