@@ -207,6 +207,8 @@ class Checker : private SectionVisitor {
   struct PendingEntry {
     Place place;
     EntryHeader header;
+    std::u16string headword;
+    size_t query;  // in entryQueries_
   };
   // An alternative headword's target, which must be found.
   struct PendingTarget {
@@ -541,9 +543,13 @@ class Checker : private SectionVisitor {
     if (stopped_ || place.entry >= kLookedUpPerSection) return Status::Ok();
 
     pendingUnits_ += text.size();
-    pendingEntries_.push_back(PendingEntry{place, entry});
-    entryQueries_.push_back(std::move(query));
-    if (pendingUnits_ > kBatchUnits || entryQueries_.size() >= kBatchQueries) {
+    // The entries of one folded form, neighbours in their section, are looked up once.
+    const bool sameForm = !pendingEntries_.empty() && entryQueries_.back().key == query.key &&
+                          entryQueries_.back().folded == query.folded;
+    if (!sameForm) entryQueries_.push_back(Query{{}, std::move(query.folded), query.key});
+    pendingEntries_.push_back(
+        PendingEntry{place, entry, std::move(query.text), entryQueries_.size() - 1});
+    if (pendingUnits_ > kBatchUnits || pendingEntries_.size() >= kBatchQueries) {
       ZORVAK_RETURN_IF_ERROR(flushEntries());
     }
     return Status::Ok();
@@ -649,36 +655,24 @@ class Checker : private SectionVisitor {
 
   // Every waiting headword must be found, with its own article location.
   Status flushEntries() {
-    // The entries of one folded form, neighbours in their section, are looked up once, and each
-    // is then sought among what that lookup found by a binary search: a form shared by many
-    // entries costs no more than their number times its logarithm.
-    std::vector<Query>& distinct = distinctQueries_;
-    std::vector<size_t>& lookedUp = lookedUp_;
-    distinct.clear();
-    lookedUp.resize(entryQueries_.size());
-    for (size_t i = 0; i < entryQueries_.size(); ++i) {
-      const Query& query = entryQueries_[i];
-      if (distinct.empty() || distinct.back().key != query.key ||
-          compare(distinct.back().folded, query.folded) != 0) {
-        distinct.push_back(query);
-      }
-      lookedUp[i] = distinct.size() - 1;
-    }
-    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(distinct, &results_, &statuses_));
+    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(entryQueries_, &results_, &statuses_));
+    // Each entry is sought among what the lookup of its form found by a binary search, so that
+    // a form shared by many entries costs no more than their number times its logarithm.
     const auto before = [](const FoundEntry& a, const FoundEntry& b) {
       return std::tie(a.headword, a.header.headwordLength, a.header.articleBlock,
                       a.header.articleStart, a.header.articleLength) <
              std::tie(b.headword, b.header.headwordLength, b.header.articleBlock,
                       b.header.articleStart, b.header.articleLength);
     };
-    for (std::vector<FoundEntry>& found : results_)
-      std::sort(found.begin(), found.end(), before);
-    for (size_t i = 0; i < entryQueries_.size() && !stopped_; ++i) {
-      const PendingEntry& pending = pendingEntries_[i];
-      const std::vector<FoundEntry>& found = results_[lookedUp[i]];
-      const FoundEntry sought{pending.header, entryQueries_[i].text};
+    for (std::vector<FoundEntry>& found : results_) {
+      if (found.size() > 1) std::sort(found.begin(), found.end(), before);
+    }
+    for (size_t i = 0; i < pendingEntries_.size() && !stopped_; ++i) {
+      PendingEntry& pending = pendingEntries_[i];
+      const std::vector<FoundEntry>& found = results_[pending.query];
+      FoundEntry sought{pending.header, std::move(pending.headword)};
       if (!std::binary_search(found.begin(), found.end(), sought, before)) {
-        flag(where(pending.place) + ": " + quoted(entryQueries_[i].text) +
+        flag(where(pending.place) + ": " + quoted(sought.headword) +
              " is not found by a lookup of the word");
       }
     }
