@@ -77,14 +77,14 @@ void ArticleBlocks::prefetch(uint64_t block, uint32_t start) const {
           __builtin_prefetch(hint.bytes + 2 * uint64_t{start});
           return;
         case UnitRule::kUtf8:
-          __builtin_prefetch(hint.bytes + hint.slot->block.unitOffset(start));
+          __builtin_prefetch(hint.slot->block.approximateUnit(start));
           return;
       }
     }
   }
   const InflatedBlock* head = headFor(key);
   if (head != nullptr && start < head->units()) {
-    __builtin_prefetch(head->bytes() + head->unitOffset(start));
+    __builtin_prefetch(head->approximateUnit(start));
   }
 }
 

@@ -74,14 +74,16 @@ bool referenceCut(const Bytes& file, uint64_t offset, int32_t codePage, uint32_t
 }
 
 // Random text of a code page family: UTF-8 with one to three bytes a unit (and stray
-// continuation bytes), UTF-16LE with an odd byte now and then, or single bytes.
+// continuation bytes), mostly of one byte in its first third, so that units are not spread
+// evenly over the bytes; UTF-16LE with an odd byte now and then, or single bytes.
 Bytes randomBlock(std::mt19937& random, int32_t codePage, size_t size) {
   static const char* const kUtf8Pieces[] = {"a",    "\xC3\xA9", "\xE2\x82\xAC", "\xED\xA0\xBD",
                                             "\x80", "\n"};
   Bytes block;
   while (block.size() < size) {
     if (codePage == kCodePageUtf8) {
-      block += kUtf8Pieces[random() % 6];
+      const bool plain = block.size() < size / 3 && random() % 8 != 0;
+      block += kUtf8Pieces[plain ? 0 : random() % 6];
     } else {
       block.push_back(static_cast<char>(random() % 256));
     }

@@ -197,13 +197,59 @@ size_t InflatedBlock::unitOffset(uint64_t unit, size_t* chunkHint) const {
     while (chunk + 1 < chunks_.size() && chunks_[chunk + 1].unitsBefore <= unit)
       ++chunk;
   } else {
-    const auto after =
-        std::upper_bound(chunks_.begin(), chunks_.end(), unit,
-                         [](uint64_t value, const Chunk& run) { return value < run.unitsBefore; });
-    chunk = static_cast<size_t>(after - chunks_.begin()) - 1;
+    chunk = chunkOf(unit);
   }
   if (chunkHint != nullptr) *chunkHint = chunk;
   return chunk * kChunkBytes + selectBit(chunks_[chunk].leads, unit - chunks_[chunk].unitsBefore);
+}
+
+size_t InflatedBlock::chunkGuess(uint64_t unit) const {
+  // Units spread about evenly over the bytes of a text: the run where unit `unit` would be if
+  // they did, as a start for the search, read without touching the unit index.
+  return static_cast<size_t>(
+      std::min<uint64_t>(chunks_.size() - 1, unit * bytes_.size() / units_ / kChunkBytes));
+}
+
+size_t InflatedBlock::chunkOf(uint64_t unit) const {
+  // A few runs on from the guess, then a binary search of what is left: as fast as the index
+  // is near, never slower than a search of all of it by more than those few steps.
+  constexpr int kSteps = 4;
+  size_t chunk = chunkGuess(unit);
+  for (int step = 0; step < kSteps; ++step) {
+    if (chunks_[chunk].unitsBefore > unit) {
+      --chunk;  // the first run begins with no unit before it, so this stays in the index
+    } else if (chunk + 1 < chunks_.size() && chunks_[chunk + 1].unitsBefore <= unit) {
+      ++chunk;
+    } else {
+      return chunk;
+    }
+  }
+  const auto before = [](uint64_t value, const Chunk& run) { return value < run.unitsBefore; };
+  if (chunks_[chunk].unitsBefore > unit) {
+    return static_cast<size_t>(
+               std::upper_bound(chunks_.begin(), chunks_.begin() + chunk, unit, before) -
+               chunks_.begin()) -
+           1;
+  }
+  return static_cast<size_t>(
+             std::upper_bound(chunks_.begin() + chunk, chunks_.end(), unit, before) -
+             chunks_.begin()) -
+         1;
+}
+
+const uint8_t* InflatedBlock::approximateUnit(uint64_t unit) const {
+  if (unit >= units_) return bytes_.data() + bytes_.size();
+  switch (rule_) {
+    case UnitRule::kByte:
+      return bytes_.data() + unit;
+    case UnitRule::kPair:
+      return bytes_.data() + 2 * unit;
+    case UnitRule::kUtf8:
+      break;
+  }
+  const size_t chunk = chunkGuess(unit);
+  __builtin_prefetch(&chunks_[chunk]);
+  return bytes_.data() + chunk * kChunkBytes;
 }
 
 uint64_t InflatedBlock::unitsBefore(size_t at) const {

@@ -79,6 +79,9 @@ class InflatedBlock {
   // the head. `chunkHint`, when given, carries where the last unit was found, so that the end of
   // an article is found from its start.
   size_t unitOffset(uint64_t unit, size_t* chunkHint = nullptr) const;
+  // Where unit `unit` (below units()) begins, or about where (within a few runs of 64 bytes,
+  // for a text of units of uneven size), found without reading the unit index; for a prefetch.
+  const uint8_t* approximateUnit(uint64_t unit) const;
   const uint8_t* bytes() const { return bytes_.data(); }
   // Bytes held.
   size_t size() const { return bytes_.size(); }
@@ -92,6 +95,10 @@ class InflatedBlock {
   void countUnits(size_t from);
   // kUtf8: indexes run `chunk` of the held bytes (the last run may be short).
   void countChunk(size_t chunk);
+  // kUtf8, for a unit below units(): the run where it would begin if units were of even size,
+  // and the run where it begins.
+  size_t chunkGuess(uint64_t unit) const;
+  size_t chunkOf(uint64_t unit) const;
 
   UnitRule rule_ = UnitRule::kByte;
   std::vector<uint8_t> bytes_;
