@@ -8,11 +8,6 @@ namespace {
 
 // What a kept block costs besides its text: the slot, its list node and its index entry.
 constexpr size_t kSlotOverhead = 128;
-// Compressed article data read at a time, and how much of it must lie after a block's start
-// for the block to be inflated from the window in one call: a sound block's stream is a few
-// kilobytes.
-constexpr size_t kWindowBytes = size_t{64} << 10;
-constexpr size_t kWindowMargin = size_t{32} << 10;
 // A block's text inflated in one call at most; a longer one is inflated piece by piece.
 constexpr size_t kWholeText = size_t{1} << 20;
 
@@ -148,22 +143,9 @@ void ArticleBlocks::remember(SlotList::iterator slot) {
 
 Status ArticleBlocks::inflateWhole(uint64_t key, InflatedBlock* block, bool* whole) {
   *whole = false;
-  const uint64_t size = input_.size();
-  if (key >= size) return Status::Ok();
-  const uint64_t wanted = std::min<uint64_t>(size, key + kWindowMargin);
-  if (key < windowAt_ || wanted > windowAt_ + window_.size()) {
-    window_.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes, size - key)));
-    size_t got = 0;
-    const Status read = input_.readAt(key, window_.data(), window_.size(), &got);
-    window_.resize(read.ok() ? got : 0);
-    windowAt_ = key;
-    ZORVAK_RETURN_IF_ERROR(read);
-  }
-  const size_t skip = static_cast<size_t>(key - windowAt_);
-  size_t consumed = 0;
-  if (skip < window_.size() &&
-      whole_.inflate(window_.data() + skip, window_.size() - skip, kWholeText, &consumed) &&
-      InflatedBlock::fromTextAgrees(whole_.textSize())) {
+  bool inflated = false;
+  ZORVAK_RETURN_IF_ERROR(window_.inflate(input_, key, whole_, kWholeText, &inflated));
+  if (inflated && InflatedBlock::fromTextAgrees(whole_.textSize())) {
     InflatedBlock::fromText(whole_.text(), whole_.textSize(), rule_, block);
     *whole = true;
   }

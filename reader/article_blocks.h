@@ -11,6 +11,7 @@
 
 #include "platform/file.h"
 #include "platform/status.h"
+#include "reader/block_window.h"
 #include "reader/inflated_block.h"
 #include "reader/input_reader.h"
 #include "reader/whole_stream.h"
@@ -156,8 +157,7 @@ class ArticleBlocks {
   uint64_t inflations_ = 0;
   SlotList slots_;                // most recently used first
   std::vector<uint8_t> scratch_;  // one inflate call's output, made on first use
-  std::vector<uint8_t> window_;   // compressed article data from windowAt_ on
-  uint64_t windowAt_ = 0;
+  BlockWindow window_;
   WholeStream whole_;
   std::unordered_map<uint64_t, SlotList::iterator> byKey_;
   std::vector<Hint> hints_;  // kHints, made on first use

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "reader/block_window.h"
 #include "reader/dictionary_reader.h"
 #include "reader/entry_parser.h"
 #include "reader/whole_stream.h"
@@ -10,10 +11,6 @@
 namespace zorvak {
 namespace {
 
-// Compressed article data read at a time, and how much of it must lie after a block's start
-// for the block to be inflated from the window (as the block cache does).
-constexpr size_t kWindowBytes = size_t{64} << 10;
-constexpr size_t kWindowMargin = size_t{32} << 10;
 constexpr size_t kWholeBlockText = size_t{1} << 20;
 
 }  // namespace
@@ -23,8 +20,7 @@ struct GroupPrefetch::Tools {
   WholeStream stream;
   std::vector<uint8_t> compressed;
   EntryParser parser;
-  std::vector<uint8_t> window;
-  uint64_t windowAt = 0;
+  BlockWindow window;
 };
 
 GroupPrefetch::GroupPrefetch(InputReader& input, InputReader& articleInput, const Header& header,
@@ -200,25 +196,12 @@ void GroupPrefetch::prefetch(uint64_t index, Pending& pending, Tools& tools) {
 
 void GroupPrefetch::prefetchBlocks(const std::vector<uint64_t>& keys, PrefetchedGroup* group,
                                    Tools& tools) {
-  const uint64_t size = articleInput_.size();
   for (const uint64_t key : keys) {
-    const uint64_t wanted = std::min<uint64_t>(size, key + kWindowMargin);
-    if (key < tools.windowAt || wanted > tools.windowAt + tools.window.size()) {
-      tools.window.resize(static_cast<size_t>(std::min<uint64_t>(kWindowBytes, size - key)));
-      size_t got = 0;
-      group->status = articleInput_.readAt(key, tools.window.data(), tools.window.size(), &got);
-      tools.window.resize(group->status.ok() ? got : 0);
-      tools.windowAt = key;
-      if (!group->status.ok()) return;
-    }
-    const size_t skip = static_cast<size_t>(key - tools.windowAt);
-    size_t consumed = 0;
-    if (skip >= tools.window.size() ||
-        !tools.stream.inflate(tools.window.data() + skip, tools.window.size() - skip,
-                              kWholeBlockText, &consumed) ||
-        !InflatedBlock::fromTextAgrees(tools.stream.textSize())) {
-      continue;
-    }
+    bool inflated = false;
+    group->status =
+        tools.window.inflate(articleInput_, key, tools.stream, kWholeBlockText, &inflated);
+    if (!group->status.ok()) return;
+    if (!inflated || !InflatedBlock::fromTextAgrees(tools.stream.textSize())) continue;
     InflatedBlock block;
     InflatedBlock::fromText(tools.stream.text(), tools.stream.textSize(), rule_, &block);
     if (!reserve(group, block.footprint())) return;
