@@ -200,6 +200,7 @@ class Checker : private SectionVisitor {
     entryQueries_.clear();
     pendingTargets_.clear();
     targetQueries_.clear();
+    targetSlots_.clear();
     return Status::Ok();
   }
 
@@ -214,6 +215,7 @@ class Checker : private SectionVisitor {
   struct PendingTarget {
     Place place;
     std::u16string headword;
+    size_t query;  // in targetQueries_
   };
 
   // Reports a broken rule; false once the listener wants no more.
@@ -645,9 +647,11 @@ class Checker : private SectionVisitor {
       return Status::Ok();
     }
     pendingUnits_ += target.size();
-    pendingTargets_.push_back(PendingTarget{place, text});
-    targetQueries_.push_back(lookup_->prepareStored(target));
-    if (pendingUnits_ > kBatchUnits || targetQueries_.size() >= kBatchQueries) {
+    // Each target is looked up once a batch, however many alternative headwords lead to it.
+    const auto [slot, added] = targetSlots_.try_emplace(target, targetQueries_.size());
+    if (added) targetQueries_.push_back(lookup_->prepareStored(target));
+    pendingTargets_.push_back(PendingTarget{place, text, slot->second});
+    if (pendingUnits_ > kBatchUnits || pendingTargets_.size() >= kBatchQueries) {
       ZORVAK_RETURN_IF_ERROR(flushTargets());
     }
     return Status::Ok();
@@ -684,33 +688,24 @@ class Checker : private SectionVisitor {
 
   // Every waiting target must be the headword of an entry.
   Status flushTargets() {
-    // Each target is looked up once, however many alternative headwords lead to it.
-    std::vector<Query>& distinct = distinctQueries_;
-    std::vector<size_t>& lookedUp = lookedUp_;
-    distinct.clear();
-    lookedUp.resize(targetQueries_.size());
-    std::unordered_map<std::u16string_view, size_t> slots;
-    for (size_t i = 0; i < targetQueries_.size(); ++i) {
-      const auto [slot, added] = slots.emplace(targetQueries_[i].text, distinct.size());
-      if (added) distinct.push_back(targetQueries_[i]);
-      lookedUp[i] = slot->second;
+    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(targetQueries_, &results_, &statuses_));
+    std::vector<bool> present(targetQueries_.size());
+    for (size_t q = 0; q < targetQueries_.size(); ++q) {
+      present[q] = std::any_of(
+          results_[q].begin(), results_[q].end(),
+          [&](const FoundEntry& entry) { return entry.headword == targetQueries_[q].text; });
     }
-    ZORVAK_RETURN_IF_ERROR(lookup_->findEntries(distinct, &results_, &statuses_));
-    std::vector<bool> present(distinct.size());
-    for (size_t d = 0; d < distinct.size(); ++d) {
-      present[d] =
-          std::any_of(results_[d].begin(), results_[d].end(),
-                      [&](const FoundEntry& entry) { return entry.headword == distinct[d].text; });
-    }
-    for (size_t i = 0; i < targetQueries_.size() && !stopped_; ++i) {
-      if (!present[lookedUp[i]]) {
-        flag(where(pendingTargets_[i].place) + ": the alternative headword " +
-             quoted(pendingTargets_[i].headword) + " leads to " + quoted(targetQueries_[i].text) +
+    for (size_t i = 0; i < pendingTargets_.size() && !stopped_; ++i) {
+      const PendingTarget& pending = pendingTargets_[i];
+      if (!present[pending.query]) {
+        flag(where(pending.place) + ": the alternative headword " + quoted(pending.headword) +
+             " leads to " + quoted(targetQueries_[pending.query].text) +
              ", which no entry has as its headword");
       }
     }
     targetQueries_.clear();
     pendingTargets_.clear();
+    targetSlots_.clear();
     pendingUnits_ = 0;
     return Status::Ok();
   }
@@ -740,8 +735,6 @@ class Checker : private SectionVisitor {
   // What a batch of lookups found, kept from one batch to the next for their room.
   std::vector<std::vector<FoundEntry>> results_;
   std::vector<Status> statuses_;
-  std::vector<Query> distinctQueries_;
-  std::vector<size_t> lookedUp_;
   uint32_t previousKey_ = 0;
   // The section being checked.
   uint64_t group_ = 0;
@@ -755,6 +748,7 @@ class Checker : private SectionVisitor {
   std::vector<Query> entryQueries_;
   std::vector<PendingTarget> pendingTargets_;
   std::vector<Query> targetQueries_;
+  std::unordered_map<std::u16string, size_t> targetSlots_;  // target -> its query
 };
 
 }  // namespace
