@@ -211,8 +211,8 @@ size_t InflatedBlock::chunkGuess(uint64_t unit) const {
 }
 
 size_t InflatedBlock::chunkOf(uint64_t unit) const {
-  // A few runs on from the guess, then a binary search of what is left: as fast as the index
-  // is near, never slower than a search of all of it by more than those few steps.
+  // A few runs on from the guess, then a binary search: as fast as the index is near, never
+  // slower than the search alone by more than those few steps.
   constexpr int kSteps = 4;
   size_t chunk = chunkGuess(unit);
   for (int step = 0; step < kSteps; ++step) {
@@ -224,17 +224,10 @@ size_t InflatedBlock::chunkOf(uint64_t unit) const {
       return chunk;
     }
   }
-  const auto before = [](uint64_t value, const Chunk& run) { return value < run.unitsBefore; };
-  if (chunks_[chunk].unitsBefore > unit) {
-    return static_cast<size_t>(
-               std::upper_bound(chunks_.begin(), chunks_.begin() + chunk, unit, before) -
-               chunks_.begin()) -
-           1;
-  }
-  return static_cast<size_t>(
-             std::upper_bound(chunks_.begin() + chunk, chunks_.end(), unit, before) -
-             chunks_.begin()) -
-         1;
+  const auto after =
+      std::upper_bound(chunks_.begin(), chunks_.end(), unit,
+                       [](uint64_t value, const Chunk& run) { return value < run.unitsBefore; });
+  return static_cast<size_t>(after - chunks_.begin()) - 1;
 }
 
 const uint8_t* InflatedBlock::approximateUnit(uint64_t unit) const {
