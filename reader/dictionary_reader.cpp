@@ -1,6 +1,7 @@
 #include "reader/dictionary_reader.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 
 #include "format/coding.h"
@@ -141,7 +142,38 @@ Status DictionaryReader::readSectionAt(uint64_t offset, SectionVisitor& visitor,
     // A worker inflates it (it would not inflate in one call) while the visitor takes it.
     prefetched_->sectionStreamed = false;
     StreamedSection& streamed = prefetched_->stream;
-    const Status status = streamSection(offset, visitor, extent, &streamed);
+    // Before each entry the heads the worker made for it are offered to the block cache, and
+    // those lent for the entries before and not taken are let go.
+    struct TakingHeads : SectionVisitor {
+      TakingHeads(SectionVisitor& visitor, StreamedSection& streamed,
+                  std::unordered_map<uint64_t, InflatedBlock>& offered)
+          : visitor(visitor), streamed(streamed), offered(offered) {}
+      ~TakingHeads() override {
+        for (const StreamedSection::Named& named : lent)
+          offered.erase(named.key);
+      }
+      Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override {
+        while (!lent.empty() && lent.front().entry < visited) {
+          offered.erase(lent.front().key);
+          lent.pop_front();
+        }
+        if (visited + kHintDistance >= next) {
+          ZORVAK_RETURN_IF_ERROR(
+              streamed.takeHeads(visited, visited + kHintDistance, &offered, &lent, &next));
+        }
+        ++visited;
+        return visitor.visitEntry(entry, headword);
+      }
+      bool done() const override { return visitor.done(); }
+      void upcoming(const EntryHeader& entry) override { visitor.upcoming(entry); }
+      SectionVisitor& visitor;
+      StreamedSection& streamed;
+      std::unordered_map<uint64_t, InflatedBlock>& offered;
+      std::deque<StreamedSection::Named> lent;
+      uint64_t visited = 0;
+      uint64_t next = 0;  // the first entry a head may still come for
+    } taking(visitor, streamed, prefetched_->heads);
+    const Status status = streamSection(offset, taking, extent, &streamed);
     streamed.stop();
     return status;
   }

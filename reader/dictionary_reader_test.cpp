@@ -136,16 +136,24 @@ TEST(DictionaryReader, OpeningRejectsAGroupTableThatBeginsOutsideTheFile) {
   EXPECT_TRUE(OpenedDictionary(far.build(true)).status.ok());
 }
 
-// What a walk reads of each group: the entries visited (up to `limit` a section), the status,
-// and where the stream lay.
+// What a walk reads of each group: the entries visited (up to `limit` a section) with each
+// one's article, the status, and where the stream lay.
 std::string walkGroups(const Bytes& file, size_t workers, uint64_t limit) {
   OpenedDictionary opened(file);
   EXPECT_TRUE(opened.status.ok());
   DictionaryReader& reader = *opened.reader;
   reader.prefetchGroups(workers, reader.groupCount());
   struct Limited : Headwords {
+    Status visitEntry(const EntryHeader& entry, const uint16_t* headword) override {
+      TextSink sink;
+      const Status status = reader->fetchArticle(entry, sink);
+      texts += sink.text + std::to_string(static_cast<int>(status.kind())) + ",";
+      return Headwords::visitEntry(entry, headword);
+    }
     bool done() const override { return words.size() >= limit; }
     uint64_t limit = 0;
+    DictionaryReader* reader = nullptr;
+    std::string texts;
   };
   std::string seen;
   for (uint32_t i = 0; i < reader.groupCount(); ++i) {
@@ -159,6 +167,7 @@ std::string walkGroups(const Bytes& file, size_t workers, uint64_t limit) {
                              : reader.fileSize();
     Limited visitor;
     visitor.limit = limit;
+    visitor.reader = &reader;
     SectionExtent extent;
     const Status status =
         reader.readSectionAt(sections + record.sectionOffset, visitor, &extent, end);
@@ -168,23 +177,33 @@ std::string walkGroups(const Bytes& file, size_t workers, uint64_t limit) {
                  : std::string(visitor.words.back().begin(), visitor.words.back().end())) +
             " " + std::to_string(static_cast<int>(status.kind())) + " " +
             std::to_string(extent.end) + " " + std::to_string(extent.inflatedBytes) + " " +
-            std::to_string(extent.ended) + "\n";
+            std::to_string(extent.ended) + "\n" + visitor.texts;
   }
   return seen;
 }
 
 // A section far too large to inflate in one call is streamed by a worker while the walk reads
-// it; the walk sees what it sees when it streams the section itself, sound or cut short, read
-// whole or let go of early.
+// it, and the worker inflates the blocks its entries name ahead of the walk; the walk sees what
+// it sees when it streams the section and inflates the blocks itself, sound or cut short, read
+// whole or let go of early. The entries name many blocks in no order, some of them again, one
+// that the worker cannot hold whole, one past the article data, and none.
 TEST(DictionaryReader, SectionStreamedByAWorkerReadsAsOneStreamedByTheWalk) {
   TestDictionary dictionary(1252);
-  dictionary.blocks = {"abc"};
+  constexpr uint64_t kBlocks = 300;
+  for (uint64_t b = 0; b < kBlocks; ++b)
+    dictionary.blocks.push_back("block " + std::to_string(b) + std::string(b % 7 * 100, 'x'));
+  dictionary.blocks.push_back(std::string(InflatedBlock::kHeldBytes, 'h'));
   std::vector<TestEntry> large;
   for (int i = 0; i < 40000; ++i) {
     std::u16string word = u"w";
     for (int n = i; word.size() < 24; n /= 3)
       word += static_cast<char16_t>(u'a' + n % 3);
-    large.push_back({word, 0, 0, 1});
+    const uint64_t block = i % 97 == 0 ? kBlocks : i % 89 == 0 ? kBlocks + 5 : i * 7919 % kBlocks;
+    if (i % 13 == 0) {
+      large.push_back({word});
+    } else {
+      large.push_back({word, block, 2, 4});
+    }
   }
   dictionary.groups = {{1, {{u"a", 0, 0, 2}}}, {2, large}};
   const Bytes sound = dictionary.build();

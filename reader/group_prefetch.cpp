@@ -15,12 +15,125 @@ constexpr size_t kWholeBlockText = size_t{1} << 20;
 
 }  // namespace
 
+namespace {
+
+// A set of block offsets (never kNone), open addressing: a section may name many.
+class KeySet {
+ public:
+  // True when `key` was not in the set.
+  bool insert(uint64_t key) {
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash(key) & mask;; i = (i + 1) & mask) {
+      if (slots_[i] == key) return false;
+      if (slots_[i] == kNone) {
+        slots_[i] = key;
+        ++size_;
+        return true;
+      }
+    }
+  }
+
+ private:
+  static size_t hash(uint64_t key) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15u) >> 32);
+  }
+  void grow() {
+    std::vector<uint64_t> old(std::max<size_t>(64, 2 * slots_.size()), kNone);
+    old.swap(slots_);
+    size_ = 0;
+    for (const uint64_t key : old) {
+      if (key != kNone) insert(key);
+    }
+  }
+  std::vector<uint64_t> slots_;
+  size_t size_ = 0;
+};
+
+}  // namespace
+
 // One worker's buffers.
 struct GroupPrefetch::Tools {
   WholeStream stream;
   std::vector<uint8_t> compressed;
   EntryParser parser;
   BlockWindow window;
+};
+
+// The heads of a streamed section's blocks, made with a worker's tools. The entries are read by
+// their headers alone: a header's headword length tells how many bytes to pass over.
+class GroupPrefetch::StreamHeads : public StreamedSection::Heads {
+ public:
+  StreamHeads(GroupPrefetch& prefetch, Tools& tools) : prefetch_(prefetch), tools_(tools) {}
+
+  uint64_t scan(const uint8_t* bytes, size_t count,
+                std::vector<StreamedSection::Named>* named) override {
+    while (count > 0 && !broken_) {
+      if (skip_ > 0) {
+        const size_t passed = static_cast<size_t>(std::min<uint64_t>(skip_, count));
+        skip_ -= passed;
+        bytes += passed;
+        count -= passed;
+        continue;
+      }
+      const uint8_t* header = bytes;
+      if (held_ > 0 || count < kEntryHeaderSize) {
+        const size_t take = std::min(kEntryHeaderSize - held_, count);
+        std::copy(bytes, bytes + take, header_ + held_);
+        held_ += take;
+        bytes += take;
+        count -= take;
+        if (held_ < kEntryHeaderSize) break;
+        held_ = 0;
+        header = header_;
+      } else {
+        bytes += kEntryHeaderSize;
+        count -= kEntryHeaderSize;
+      }
+      const EntryHeader entry = decodeEntryHeader(header);
+      // Nothing after an entry the walk stops at can be told apart.
+      if (entry.headwordLength == 0 || entry.headwordLength > kMaxTextUnits) {
+        broken_ = true;
+        break;
+      }
+      skip_ = 4 * uint64_t{entry.headwordLength};
+      const uint64_t number = entries_++;
+      if (entry.articleLength == 0 || entry.articleBlock == kNone ||
+          entry.articleStart > kBlockUnitLimit) {
+        continue;
+      }
+      const uint64_t key = prefetch_.header_.articleDataOffset + entry.articleBlock;
+      if (key == last_ || key < prefetch_.header_.articleDataOffset ||
+          key >= prefetch_.articleInput_.size()) {
+        continue;
+      }
+      last_ = key;
+      if (seen_.insert(key)) named->push_back({number, key});
+    }
+    return entries_;
+  }
+
+  Status make(uint64_t key, InflatedBlock* block, bool* made) override {
+    *made = false;
+    bool inflated = false;
+    ZORVAK_RETURN_IF_ERROR(tools_.window.inflate(prefetch_.articleInput_, key, tools_.stream,
+                                                 kWholeBlockText, &inflated));
+    if (!inflated || !InflatedBlock::fromTextAgrees(tools_.stream.textSize())) return Status::Ok();
+    InflatedBlock::fromText(tools_.stream.text(), tools_.stream.textSize(), prefetch_.rule_, block);
+    *made = true;
+    return Status::Ok();
+  }
+
+ private:
+  GroupPrefetch& prefetch_;
+  Tools& tools_;
+  uint8_t header_[kEntryHeaderSize];
+  size_t held_ = 0;    // bytes of a header cut by the end of a piece
+  uint64_t skip_ = 0;  // bytes of the current entry's text still to pass over
+  bool broken_ = false;
+  uint64_t entries_ = 0;
+  uint64_t last_ = kNone;
+  KeySet seen_;
 };
 
 GroupPrefetch::GroupPrefetch(InputReader& input, InputReader& articleInput, const Header& header,
@@ -146,7 +259,8 @@ void GroupPrefetch::prefetch(uint64_t index, Pending& pending, Tools& tools) {
       pending.streaming = true;
     }
     readyChanged_.notify_all();
-    group->stream.produce(input_, start);
+    StreamHeads heads(*this, tools);
+    group->stream.produce(input_, start, &heads);
   };
   if (end - start > DictionaryReader::kWholeSectionBytes) return stream();
   const size_t size = static_cast<size_t>(end - start);

@@ -25,7 +25,7 @@ namespace zorvak {
 // blocks its entries name. Only what inflated as a sound stream is here; the walk inflates
 // everything else itself, so what it reads is the same with or without these. A section that
 // does not inflate in one call there is streamed piece by piece instead, while the walk reads
-// it.
+// it, and the heads of its blocks come with the stream (see StreamedSection).
 struct PrefetchedGroup {
   uint64_t sectionStart = 0;  // file offsets the section was inflated from and to
   uint64_t sectionEnd = kNone;
@@ -44,8 +44,8 @@ struct PrefetchedGroup {
 // Inflates group sections and article block heads on worker threads, a few groups ahead of a
 // walk that goes through the groups in file order. Everything held ahead counts against one
 // budget; a group that finds it spent gets fewer blocks (or none) and the walk inflates the rest.
-// Tasks are queued in group order, so with one worker what is inflated does not depend on
-// timing, and what the walk reads never does.
+// Tasks are queued in group order; which blocks a worker inflates may depend on timing, what
+// the walk reads never does.
 class GroupPrefetch {
  public:
   static constexpr size_t kDefaultBudget = size_t{16} << 20;
@@ -70,6 +70,7 @@ class GroupPrefetch {
 
  private:
   struct Tools;
+  class StreamHeads;
   struct Pending {
     uint64_t index;
     uint64_t ticket;
