@@ -59,8 +59,8 @@ void StreamedSection::produce(InputReader& input, uint64_t offset, Heads* heads)
           finished_ = true;
           return;
         }
-        // Heads first, unless the walk is waiting for a piece: it needs them in that order.
-        if (canHead() && !(wantsPiece_ && canPiece())) {
+        // Heads first, unless the walk waits for a piece or the pieces ahead run low.
+        if (canHead() && !(canPiece() && (wantsPiece_ || produced_ < released_ + kDepth / 2))) {
           makeHead(*heads, lock);
           continue;
         }

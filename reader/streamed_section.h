@@ -40,7 +40,7 @@ class StreamedSection {
   static constexpr size_t kHeadBytes = size_t{4} << 20;
   static constexpr uint64_t kNoEntry = ~uint64_t{0};
   // Heads are made for entries this far past the walk at least; nearer ones the walk makes.
-  static constexpr uint64_t kLead = 16;
+  static constexpr uint64_t kLead = 256;
 
   // A block an entry of the section names: `entry` counts the section's entries from 0.
   struct Named {

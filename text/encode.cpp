@@ -85,6 +85,9 @@ int32_t encodeUnits(EncoderState& state, int32_t codePage, const uint16_t* units
   size_t n;
   if (codePage == kCodePageUtf8) {
     n = encodeUtf8(units, count, out);
+  } else if (state.reverseTable != nullptr && state.codePage == codePage) {
+    // The table held is this page's: no search of the pages for each call.
+    n = encodeSingleByte(state.reverseTable, units, count, out);
   } else if (isSingleByteCodePage(codePage)) {
     buildReverseTable(state, codePage);
     n = encodeSingleByte(state.reverseTable, units, count, out);
