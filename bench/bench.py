@@ -469,7 +469,6 @@ def bench_compiled_case(s, case, queries, rows, work):
         if os.path.exists(text):
             if round_number == 0:
                 run(["gzip", "-6", "-c", text], stdout=text + ".gz")
-            digest = digest or file_digest(text)
             remove_files(text)
             result = run(["gzip", "-dc", text + ".gz"], stdout=gunzipped)
             if file_digest(gunzipped) == digest:
@@ -491,10 +490,6 @@ def bench_compiled_case(s, case, queries, rows, work):
         row.gunzip_s = median(references["gunzip"])
     if case.lookups and queries and os.path.exists(s.lookup):
         bench_lookups(s, rows[0], [s.lookup, compiled], queries, f"zorvak-lookup ({case.name})")
-
-
-def same_files(a, b):
-    return subprocess.run(["cmp", "-s", a, b]).returncode == 0
 
 
 def file_digest(path):
